@@ -1,0 +1,27 @@
+#include "MessageLine.h"
+
+#include "PanelState.h"
+
+#include <QLabel>
+
+const QString MessageLine::PortClosed = QStringLiteral("串口没有打开，请打开串口");
+const QString MessageLine::PortMissing = QStringLiteral("没有发现此串口或被占用");
+
+MessageLine::MessageLine(PanelState& state, QLabel& msgLab) : state_(state), msgLab_(msgLab) {}
+
+void MessageLine::show(const QString& text) {
+    msgLab_.setText(text);
+    state_.MsgDelayTime = Lifetime;
+}
+
+void MessageLine::clearNow() {
+    msgLab_.clear();
+}
+
+void MessageLine::TmrAutoSend_Timer() {
+    if (state_.MsgDelayTime <= 0)
+        return;
+    --state_.MsgDelayTime;
+    if (state_.MsgDelayTime == 0)
+        msgLab_.clear();
+}

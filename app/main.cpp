@@ -1,0 +1,16 @@
+#include "app/VelmorMain.h"
+#include "serial/QtSerialControl.h"
+
+#include <QApplication>
+
+#include <memory>
+
+int main(int argc, char** argv) {
+    QApplication app(argc, argv);
+    // The panel takes no command line; Qt's own options are left to Qt.
+    PortDirectory ports(PortDirectory::defaultLinkFolder());
+    auto comm = std::make_unique<QtSerialControl>(ports);
+    VelmorMain window(std::move(comm), ports);
+    window.show();
+    return app.exec();
+}

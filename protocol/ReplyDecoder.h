@@ -1,0 +1,59 @@
+#pragma once
+
+#include <QString>
+
+class EventYield;
+class RatingLimits;
+class SerialControl;
+class TrafficLog;
+struct Controls;
+struct PanelState;
+
+// Gathers what the supply sends and turns a complete reply into what the
+// window shows. The polling step alone decides how a reply is read.
+class ReplyDecoder {
+public:
+    // The reply buffer never holds more than this; the oldest text goes
+    // first (replies at steps 10 to 16 are never taken from it).
+    static constexpr int MaxBuffer = 4096;
+    // A number-reply step empties a buffer longer than this.
+    static constexpr int MaxNumberBuffer = 150;
+
+    ReplyDecoder(PanelState& state, Controls& ui, SerialControl& comm, TrafficLog& log,
+                 EventYield& yield, RatingLimits& rating);
+
+    void MSComm_OnComm();
+    void DecodeRxMsg();
+
+    // Drops the received text not yet decoded, in the buffer and in the
+    // serial control, so that the next reply is read against the query sent
+    // next. The dropped bytes are still counted as received.
+    void discardUndecoded();
+
+private:
+    void takeInput();
+    void decodeIdentity();
+    void decodeVersion();
+    void decodeChannel();
+    void decodeMode();
+    void decodeOutputState();
+    void decodeNumber();
+
+    // A complete short reply (steps 7 to 9): at least 3 characters with a CR
+    // and an LF. Logs the first 3 characters when it is.
+    bool takeShortReply();
+    // The buffer's text up to and including its first CR, or nothing.
+    bool takeIdentityLine(QString& line) const;
+
+    PanelState& state_;
+    Controls& ui_;
+    SerialControl& comm_;
+    TrafficLog& log_;
+    EventYield& yield_;
+    RatingLimits& rating_;
+};
+
+// The read-out text of a number reply's value: the blank-prefixed form with
+// a "0" before a leading point, without blanks, and with the reply's minus
+// sign in front.
+QString readOutText(double value, bool negative);

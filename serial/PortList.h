@@ -1,0 +1,25 @@
+#pragma once
+
+class PortDirectory;
+class QComboBox;
+struct PanelState;
+
+// The port list CboCom: filled at start-up with the ports that exist; the
+// port picked or typed there becomes MyOpenPort.
+class PortList {
+public:
+    PortList(PanelState& state, PortDirectory& ports, QComboBox& CboCom);
+
+    // Empties the list and its text, then lists "COMn" for every port from 1
+    // to 256 that exists, in ascending order, with one listing of the
+    // system's ports.
+    void fill();
+
+    void CboCom_Click();
+    void CboCom_Change();
+
+private:
+    PanelState& state_;
+    PortDirectory& ports_;
+    QComboBox& CboCom_;
+};

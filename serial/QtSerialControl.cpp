@@ -1,0 +1,112 @@
+#include "QtSerialControl.h"
+
+#include <QTimer>
+
+namespace {
+
+QSerialPort::Parity toQt(LineSettings::Parity parity) {
+    switch (parity) {
+    case LineSettings::Parity::Odd:
+        return QSerialPort::OddParity;
+    case LineSettings::Parity::Even:
+        return QSerialPort::EvenParity;
+    case LineSettings::Parity::Space:
+        return QSerialPort::SpaceParity;
+    case LineSettings::Parity::Mark:
+        return QSerialPort::MarkParity;
+    case LineSettings::Parity::None:
+        break;
+    }
+    return QSerialPort::NoParity;
+}
+
+} // namespace
+
+QtSerialControl::QtSerialControl(PortDirectory ports, QObject* parent)
+    : SerialControl(parent), ports_(std::move(ports)) {
+    port_.setReadBufferSize(MaxPending);
+    connect(&port_, &QSerialPort::readyRead, this, &QtSerialControl::onReadyRead);
+    connect(&port_, &QSerialPort::errorOccurred, this, &QtSerialControl::onErrorOccurred);
+}
+
+bool QtSerialControl::openDevice(int port, const LineSettings& settings) {
+    const QString path = ports_.devicePath(port);
+    if (path.isEmpty())
+        return false;
+    port_.setPortName(path);
+    if (!port_.open(QIODevice::ReadWrite)) {
+        port_.clearError();
+        return false;
+    }
+    const bool configured =
+        port_.setBaudRate(settings.baudRate) && port_.setParity(toQt(settings.parity)) &&
+        port_.setDataBits(static_cast<QSerialPort::DataBits>(settings.dataBits)) &&
+        port_.setStopBits(settings.stopBits == 2 ? QSerialPort::TwoStop : QSerialPort::OneStop);
+    if (!configured) {
+        port_.close();
+        port_.clearError();
+        return false;
+    }
+    port_.clear();
+    return true;
+}
+
+void QtSerialControl::closeDevice() {
+    if (port_.isOpen())
+        port_.close();
+    port_.clearError();
+}
+
+bool QtSerialControl::writeDevice(const QByteArray& bytes) {
+    return port_.write(bytes) == bytes.size();
+}
+
+QByteArray QtSerialControl::readDevice() {
+    return port_.readAll();
+}
+
+qint64 QtSerialControl::deviceBytesAvailable() const {
+    return port_.bytesAvailable();
+}
+
+void QtSerialControl::discardDeviceInput() {
+    port_.clear(QSerialPort::Input);
+    port_.readAll();
+}
+
+void QtSerialControl::discardDeviceOutput() {
+    port_.clear(QSerialPort::Output);
+}
+
+void QtSerialControl::onReadyRead() {
+    notifyQueued_ = false;
+    deviceReceived();
+    // readyRead is not raised again for bytes that arrived while its own
+    // handlers yielded to the event loop; those would sit until the next
+    // byte. Look again once this handler has returned.
+    if (PortOpen() && port_.bytesAvailable() > 0 && !notifyQueued_) {
+        notifyQueued_ = true;
+        QTimer::singleShot(0, this, [this] {
+            if (notifyQueued_)
+                onReadyRead();
+        });
+    }
+}
+
+void QtSerialControl::onErrorOccurred(QSerialPort::SerialPortError error) {
+    switch (error) {
+    case QSerialPort::NoError:
+    case QSerialPort::UnsupportedOperationError:
+    case QSerialPort::TimeoutError:
+        return;
+    default:
+        break;
+    }
+    // While open, any other error means the line is gone: on a vanished
+    // device the port reports read errors endlessly and spins, so close it
+    // at once, before anyone shows a box.
+    if (PortOpen())
+        deviceLost();
+    else
+        port_.clearError();
+}

@@ -1,0 +1,39 @@
+#pragma once
+
+#include "ScriptedSerialControl.h"
+#include "app/MessageBoxes.h"
+#include "app/VelmorMain.h"
+
+#include <QList>
+#include <QTemporaryDir>
+
+#include <memory>
+
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QAbstractButton;
+
+// A window on a scripted serial control, with an empty port-link folder and
+// message boxes that are recorded instead of shown.
+struct PanelFixture {
+    PanelFixture();
+
+    // Picks COM3 and presses the port button.
+    void open();
+    // Starts from a given step with a clean log and write record.
+    void atStep(qint16 step);
+    // The text written since the last call, as one string.
+    QString takeWritten();
+
+    template <typename W> W* find(const char* name) const {
+        return window->findChild<W*>(QLatin1String(name));
+    }
+    QString text(const char* name) const;
+
+    QTemporaryDir linkFolder;
+    ScriptedSerialControl* comm = nullptr;
+    std::unique_ptr<VelmorMain> window;
+    PanelState& state;
+    QList<MessageBoxes::Box> boxes;
+};

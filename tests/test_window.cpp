@@ -1,0 +1,310 @@
+#include "support/PanelFixture.h"
+#include "support/Pty.h"
+
+#include <QComboBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QRadioButton>
+#include <QSerialPortInfo>
+#include <QTimer>
+#include <QToolButton>
+#include <QtTest>
+
+class TestWindow : public QObject {
+    Q_OBJECT
+private slots:
+    void startTexts_data();
+    void startTexts();
+    void startStates();
+    void everyLabelIsPlainText();
+    void listsAtStart();
+    void fixedSize();
+    void timersAtStart();
+    void portListFromLinks();
+    void noPortsLeavesListEmpty();
+    void messageLineCountdown();
+    void messageReplacedRestartsCount();
+    void exitClosesPort();
+};
+
+void TestWindow::startTexts_data() {
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("text");
+    const QList<QPair<const char*, const char*>> rows = {
+        {"FrameVersion", "版本号"},
+        {"LabVersion", ""},
+        {"Veries", "序列号"},
+        {"LabSeries", ""},
+        {"SERcmd", "串联"},
+        {"PARcmd", "并联"},
+        {"INDcmd", "独立"},
+        {"Op2", "II路"},
+        {"OP1", "I路"},
+        {"ClrAlarmAmd", "清除告警"},
+        {"Command1", "清除记录"},
+        {"OutPutButton", "开"},
+        {"EndCmd", "退出"},
+        {"CmdClearCounter", "计数清零"},
+        {"Label1", "电源型号:"},
+        {"Label2", "-"},
+        {"VOLSetLab", "电压设定(V):0 - 550"},
+        {"CVSetText", "0"},
+        {"VOLSetCmd", "电压设定"},
+        {"OVPSetLab", "过压设置(V):0 - 550"},
+        {"OVPSetText", "550"},
+        {"OVPSetCmd", "过压设定"},
+        {"CURSetLab", "恒流设定(A):0 - 5"},
+        {"CCSetText", "0"},
+        {"CURSetCmd", "恒流设定"},
+        {"OCPSetLab", "过流设定(A):0 - 5"},
+        {"OCPSetText", "0.102"},
+        {"OCPSetCmd", "过流设定"},
+        {"Label11", "V"},
+        {"Label12", "V"},
+        {"Label13", "A"},
+        {"Label14", "A"},
+        {"Frame2", "读取的电流电压及过流过压值"},
+        {"Frame6", "当前电压(V)"},
+        {"ReadVolLab", "0"},
+        {"Frame7", "当前电流(A)"},
+        {"ReadCurrentLab", "0.000"},
+        {"Frame3", "恒压值(V)"},
+        {"CVLab", "0"},
+        {"Frame5", "恒流值(A)"},
+        {"CCLab", "0.000"},
+        {"OVP", "过压值(V)"},
+        {"OVPLab", "0"},
+        {"Frame4", "过流值(A)"},
+        {"OCPLab", "0.000"},
+        {"Frame1", ""},
+        {"Frame8", ""},
+        {"Frame9", ""},
+        {"FrameIII", ""},
+        {"Label4", "串口"},
+        {"Label5", "波特率"},
+        {"CboBaudrate", "9600"},
+        {"Label6", "校验位"},
+        {"CboParitybit", "NONE"},
+        {"Label7", "数据位"},
+        {"CboDatabit", "8"},
+        {"Label8", "停止位"},
+        {"CboStopbit", "1"},
+        {"CmdSwitch", "打开串口"},
+        {"SeekCmd", "开始巡检"},
+        {"TxtReceive", ""},
+        {"msgLab", ""},
+        {"TxtStatus", ""},
+        {"TxtRXCount", "RX:0"},
+        {"TxtTXCount", "TX:0"},
+        {"LblNewDate", "显示日前"},
+        {"LblNowTime", "当前时间"},
+        {"CboCom", ""},
+        {"PowerTypeCombVol", ""},
+        {"PowerTypeCombCur", ""},
+    };
+    for (const auto& [name, text] : rows)
+        QTest::newRow(name) << QString::fromLatin1(name) << QString::fromUtf8(text);
+}
+
+void TestWindow::startTexts() {
+    QFETCH(QString, name);
+    QFETCH(QString, text);
+    PanelFixture panel;
+    QCOMPARE(panel.text(name.toLatin1().constData()), text);
+}
+
+void TestWindow::startStates() {
+    PanelFixture panel;
+    QCOMPARE(panel.window->windowTitle(), QStringLiteral("Velmor电源监控-V3.5"));
+    QVERIFY(!panel.window->windowIcon().isNull());
+    QVERIFY(panel.find<QRadioButton>("INDcmd")->isChecked());
+    QVERIFY(!panel.find<QRadioButton>("PARcmd")->isChecked());
+    QVERIFY(!panel.find<QRadioButton>("SERcmd")->isChecked());
+    QVERIFY(panel.find<QRadioButton>("OP1")->isChecked());
+    QVERIFY(!panel.find<QRadioButton>("Op2")->isChecked());
+    QVERIFY(panel.find<QRadioButton>("OP1")->isEnabled());
+    QVERIFY(panel.find<QRadioButton>("Op2")->isEnabled());
+    for (const char* name : {"VOLSetCmd", "CURSetCmd", "OVPSetCmd", "OCPSetCmd"})
+        QVERIFY2(!panel.find<QAbstractButton>(name)->isEnabled(), name);
+    panel.window->show();
+    QVERIFY(panel.find<QLabel>("ImgSwitchOff")->isVisible());
+    QVERIFY(!panel.find<QLabel>("ImgSwitchOn")->isVisible());
+    for (const char* name : {"FrameVersion", "LabVersion", "Veries", "LabSeries"})
+        QCOMPARE(panel.find<QWidget>(name)->toolTip(), QStringLiteral("双击读取版本信息！"));
+    const QFont readOut = panel.find<QLabel>("ReadVolLab")->font();
+    QVERIFY(readOut.bold());
+    QCOMPARE(readOut.pointSizeF(), 15.75);
+    QVERIFY(panel.find<QLabel>("msgLab")->font().bold());
+    QCOMPARE(panel.find<QLabel>("msgLab")->font().pointSize(), 12);
+
+    const PanelState& s = panel.state;
+    QCOMPARE(s.MsgDelayTime, qint16(0));
+    QCOMPARE(s.myTimer, qint16(0));
+    QVERIFY(s.myCmd.isEmpty());
+    QVERIFY(s.RxMsgStr.isEmpty());
+    QVERIFY(!s.bPortOpen);
+    QVERIFY(!s.bReadVersion);
+    QCOMPARE(int(s.MyOpenPort), 0);
+    for (double limit : {s.CVSetValueMax, s.CCSetValueMax, s.OVPSetValueMax, s.OCPSetValueMax,
+                         s.CVSetValueMin, s.CCSetValueMin, s.OVPSetValueMin, s.OCPSetValueMin})
+        QCOMPARE(limit, 0.0);
+}
+
+void TestWindow::everyLabelIsPlainText() {
+    PanelFixture panel;
+    const auto labels = panel.window->findChildren<QLabel*>();
+    QVERIFY(labels.size() >= 28);
+    for (QLabel* label : labels)
+        QVERIFY2(label->textFormat() == Qt::PlainText, qPrintable(label->objectName()));
+    // Markup sent by a device stays text.
+    panel.find<QLabel>("LabSeries")->setText(QStringLiteral("<b>x</b>"));
+    QCOMPARE(panel.find<QLabel>("LabSeries")->text(), QStringLiteral("<b>x</b>"));
+}
+
+void TestWindow::listsAtStart() {
+    PanelFixture panel;
+    const auto items = [](QComboBox* list) {
+        QStringList out;
+        for (int i = 0; i < list->count(); ++i)
+            out.append(list->itemText(i));
+        return out;
+    };
+    QCOMPARE(items(panel.find<QComboBox>("CboBaudrate")),
+             QStringList({"300", "600", "1200", "2400", "4800", "9600", "14400", "19200", "28800",
+                          "38400", "56000", "128000", "256000"}));
+    QCOMPARE(items(panel.find<QComboBox>("CboParitybit")),
+             QStringList({"NONE", "ODD", "ENEV", "SPACE", "MARK"}));
+    QCOMPARE(items(panel.find<QComboBox>("CboDatabit")), QStringList({"8", "7", "6", "5"}));
+    QCOMPARE(items(panel.find<QComboBox>("CboStopbit")), QStringList({"1", "1.5", "2"}));
+    QCOMPARE(items(panel.find<QComboBox>("PowerTypeCombVol")),
+             QStringList({" 5  V", "10  V", "15  V", "18  V", "20  V", "25  V", "30  V", "35  V",
+                          "50  V", "70  V", "75  V", "100 V", "110 V", "150 V", "200 V", "250 V",
+                          "300 V", "350 V", "500 V"}));
+    QCOMPARE(items(panel.find<QComboBox>("PowerTypeCombCur")),
+             QStringList({"0.1 A", "0.2 A", "0.3 A", "0.5 A", "0.6 A", "0.8 A", "1   A", "1.5 A",
+                          "2   A", "2.5 A", "3   A", "3.5 A", "4   A", "4.5 A", "5   A"}));
+    QCOMPARE(panel.find<QComboBox>("PowerTypeCombVol")->currentIndex(), -1);
+    QCOMPARE(panel.find<QComboBox>("PowerTypeCombCur")->currentIndex(), -1);
+    for (QComboBox* list : panel.window->findChildren<QComboBox*>())
+        QVERIFY2(list->isEditable(), qPrintable(list->objectName()));
+}
+
+void TestWindow::fixedSize() {
+    PanelFixture panel;
+    panel.window->show();
+    QCOMPARE(panel.window->size(), QSize(636, 538));
+    panel.window->resize(800, 700);
+    QCOMPARE(panel.window->size(), QSize(636, 538));
+    QCOMPARE(panel.window->minimumSize(), panel.window->maximumSize());
+}
+
+void TestWindow::timersAtStart() {
+    PanelFixture panel;
+    const auto timer = [&](const char* name) { return panel.window->findChild<QTimer*>(name); };
+    QCOMPARE(timer("SysTickTimer")->interval(), 500);
+    QVERIFY(!timer("SysTickTimer")->isActive());
+    QCOMPARE(timer("TmrAutoSend")->interval(), 2000);
+    QVERIFY(timer("TmrAutoSend")->isActive());
+    QCOMPARE(timer("Timer1")->interval(), 1000);
+    QVERIFY(!timer("Timer1")->isActive());
+}
+
+void TestWindow::portListFromLinks() {
+    QTemporaryDir folder;
+    Pty first;
+    Pty second;
+    QVERIFY(first.isValid() && second.isValid());
+    QVERIFY(first.linkAs(folder.path(), 12));
+    QVERIFY(second.linkAs(folder.path(), 3));
+    QVERIFY(QFile::link(QStringLiteral("/nonexistent/device"), folder.path() + "/com200"));
+    QFile plain(folder.path() + "/plain");
+    QVERIFY(plain.open(QIODevice::WriteOnly));
+    QVERIFY(QFile::link(plain.fileName(), folder.path() + "/com201"));
+
+    VelmorMain window(std::make_unique<ScriptedSerialControl>(), PortDirectory(folder.path()));
+    auto* list = window.findChild<QComboBox*>("CboCom");
+    QStringList names;
+    for (int i = 0; i < list->count(); ++i)
+        names.append(list->itemText(i));
+    QVERIFY(names.contains("COM3"));
+    QVERIFY(names.contains("COM12"));
+    QVERIFY(names.indexOf("COM3") < names.indexOf("COM12"));
+    QVERIFY(!names.contains("COM200")); // the link leads nowhere
+    QVERIFY(!names.contains("COM201")); // not a character device
+    QVERIFY(!names.contains("COM13"));
+    int previous = 0;
+    for (const QString& name : names) {
+        const int n = name.mid(3).toInt();
+        QVERIFY2(name.startsWith("COM") && n > previous, qPrintable(names.join(',')));
+        previous = n;
+    }
+    QVERIFY(list->currentText().isEmpty());
+    QCOMPARE(int(window.panelState().MyOpenPort), 0);
+
+    list->setEditText("COM12");
+    QCOMPARE(int(window.panelState().MyOpenPort), 12);
+    QCOMPARE(list->toolTip(), folder.path() + "/com12");
+    list->setEditText("COM40");
+    QCOMPARE(list->toolTip(), QStringLiteral("/dev/ttyUSB7"));
+}
+
+void TestWindow::noPortsLeavesListEmpty() {
+    if (!QSerialPortInfo::availablePorts().isEmpty())
+        QSKIP("this machine has serial ports of its own");
+    PanelFixture panel;
+    auto* list = panel.find<QComboBox>("CboCom");
+    QCOMPARE(list->count(), 0);
+    QVERIFY(list->currentText().isEmpty());
+}
+
+void TestWindow::messageLineCountdown() {
+    PanelFixture panel;
+    MessageLine& line = panel.window->messageLine();
+    // With nothing shown, ticks change nothing.
+    for (int i = 0; i < 3; ++i)
+        line.TmrAutoSend_Timer();
+    QCOMPARE(panel.state.MsgDelayTime, qint16(0));
+    QCOMPARE(panel.text("msgLab"), QString());
+
+    line.show(MessageLine::PortClosed);
+    QCOMPARE(panel.state.MsgDelayTime, qint16(10));
+    for (int tick = 1; tick <= 9; ++tick) {
+        line.TmrAutoSend_Timer();
+        QCOMPARE(panel.text("msgLab"), QStringLiteral("串口没有打开，请打开串口"));
+    }
+    line.TmrAutoSend_Timer();
+    QCOMPARE(panel.text("msgLab"), QString());
+    QCOMPARE(panel.state.MsgDelayTime, qint16(0));
+}
+
+void TestWindow::messageReplacedRestartsCount() {
+    PanelFixture panel;
+    MessageLine& line = panel.window->messageLine();
+    line.show(MessageLine::PortMissing);
+    for (int i = 0; i < 5; ++i)
+        line.TmrAutoSend_Timer();
+    line.show(MessageLine::PortClosed);
+    for (int i = 0; i < 9; ++i)
+        line.TmrAutoSend_Timer();
+    QCOMPARE(panel.text("msgLab"), QStringLiteral("串口没有打开，请打开串口"));
+    line.clearNow();
+    QCOMPARE(panel.text("msgLab"), QString());
+    QCOMPARE(panel.state.MsgDelayTime, qint16(1));
+    line.TmrAutoSend_Timer();
+    QCOMPARE(panel.state.MsgDelayTime, qint16(0));
+}
+
+void TestWindow::exitClosesPort() {
+    PanelFixture panel;
+    panel.window->show();
+    panel.open();
+    QVERIFY(panel.comm->PortOpen());
+    panel.find<QToolButton>("EndCmd")->click();
+    QVERIFY(!panel.comm->PortOpen());
+    QVERIFY(!panel.window->isVisible());
+}
+
+QTEST_MAIN(TestWindow)
+#include "test_window.moc"
