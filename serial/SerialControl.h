@@ -48,6 +48,8 @@ public:
     qint64 InBufferCount() const;
     void setSThreshold(int threshold) { sThreshold_ = threshold; }
     void setRThreshold(int threshold) { rThreshold_ = threshold; }
+    int SThreshold() const { return sThreshold_; }
+    int RThreshold() const { return rThreshold_; }
     void setInputMode(int mode) { inputMode_ = mode; }
     int InputMode() const { return inputMode_; }
 

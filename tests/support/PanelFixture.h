@@ -4,15 +4,12 @@
 #include "app/MessageBoxes.h"
 #include "app/VelmorMain.h"
 
+#include <QAbstractButton>
 #include <QList>
 #include <QTemporaryDir>
 
 #include <memory>
 
-class QComboBox;
-class QLabel;
-class QLineEdit;
-class QAbstractButton;
 
 // A window on a scripted serial control, with an empty port-link folder and
 // message boxes that are recorded instead of shown.

@@ -32,6 +32,8 @@ bool ScriptedSerialControl::writeDevice(const QByteArray& bytes) {
     if (refuseWrites)
         return false;
     writes.append(bytes);
+    if (onWrite)
+        onWrite(bytes);
     return true;
 }
 

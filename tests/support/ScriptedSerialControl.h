@@ -6,6 +6,8 @@
 #include <QList>
 #include <QSet>
 
+#include <functional>
+
 // A serial control for tests: it records every byte written and delivers
 // received text in the pieces the test chooses.
 class ScriptedSerialControl final : public SerialControl {
@@ -19,6 +21,8 @@ public:
     bool refuseWrites = false;
 
     QList<QByteArray> writes;
+    // Called with each write, after it was recorded.
+    std::function<void(const QByteArray&)> onWrite;
     int openings = 0;
     int openedPort = 0;
     LineSettings openedWith;
