@@ -1,6 +1,343 @@
+#include "protocol/ReplyDecoder.h"
+#include "support/PanelFixture.h"
+
+#include <QLabel>
+#include <QRadioButton>
 #include <QtTest>
-class T : public QObject {
-    Q_OBJECT
+
+namespace {
+
+// What a reply changes, by the control it lands in.
+struct Expectation {
+    const char* control;
+    QString text;
 };
-QTEST_MAIN(T)
+
+} // namespace
+
+class TestDecoder : public QObject {
+    Q_OBJECT
+private slots:
+    void repliesByStep_data();
+    void repliesByStep();
+    void readOutTexts_data();
+    void readOutTexts();
+    void oneLinePerEvent();
+    void numberBufferOverflowEmpties();
+    void shortReplyIncompleteWaits();
+    void channelReply();
+    void garbledModeOrChannelSelectsNothing_data();
+    void garbledModeOrChannelSelectsNothing();
+    void valueStaysWithItsStepWhileScaling();
+    void nestedReceiveDuringYield();
+    void bufferStaysBounded();
+    void infiniteValueShowsNothing();
+    void reportedModeAlreadySelected();
+};
+
+void TestDecoder::repliesByStep_data() {
+    QTest::addColumn<int>("step");
+    QTest::addColumn<QByteArray>("reply");
+    QTest::addColumn<QString>("control");
+    QTest::addColumn<QString>("shown");
+    QTest::addColumn<QString>("logged");    // empty: no reply line
+    QTest::addColumn<QString>("leftWhole"); // buffer after a whole delivery
+
+    QTest::newRow("1 measured voltage") << 1 << QByteArray("+1.23456E+01\r\n") << "ReadVolLab"
+                                        << "12.3456"
+                                        << "+1.23456E+01"
+                                        << "";
+    QTest::newRow("2 half an amp") << 2 << QByteArray("+5.00000E-01\r\n") << "ReadCurrentLab"
+                                   << "0.5"
+                                   << "+5.00000E-01"
+                                   << "";
+    QTest::newRow("3 negative half") << 3 << QByteArray("-5.00000E-01\r\n") << "CVLab"
+                                     << "-0.5"
+                                     << "-5.00000E-01"
+                                     << "";
+    QTest::newRow("4 zero") << 4 << QByteArray("+0.00000E+00\r\n") << "CCLab"
+                            << "0"
+                            << "+0.00000E+00"
+                            << "";
+    QTest::newRow("5 small") << 5 << QByteArray("+1.20000E-03\r\n") << "OVPLab"
+                             << "0.0012"
+                             << "+1.20000E-03"
+                             << "";
+    QTest::newRow("6 A mantissa") << 6 << QByteArray("+A.00000E+01\r\n") << "OCPLab"
+                                  << "100"
+                                  << "+A.00000E+01"
+                                  << "";
+    QTest::newRow("1 three hundred") << 1 << QByteArray("+3.00000E+02\r\n") << "ReadVolLab"
+                                     << "300"
+                                     << "+3.00000E+02"
+                                     << "";
+    QTest::newRow("2 negative") << 2 << QByteArray("-1.50000E+00\r\n") << "ReadCurrentLab"
+                                << "-1.5"
+                                << "-1.50000E+00"
+                                << "";
+    QTest::newRow("3 line of 13 dropped") << 3 << QByteArray("+1.2345E+01\r\n") << "CVLab"
+                                          << "0"
+                                          << ""
+                                          << "";
+    QTest::newRow("5 no sign") << 5 << QByteArray("X1.23456E+01\r\n") << "OVPLab"
+                               << "0"
+                               << "X1.23456E+01"
+                               << "";
+    QTest::newRow("4 no E") << 4 << QByteArray("+1.23456X+01\r\n") << "CCLab"
+                            << "0.000"
+                            << "+1.23456X+01"
+                            << "";
+    QTest::newRow("4 exponent not a number") << 4 << QByteArray("+1.23456E+x1\r\n") << "CCLab"
+                                             << "0.000"
+                                             << "+1.23456E+x1"
+                                             << "";
+    QTest::newRow("6 other exponent sign unscaled")
+        << 6 << QByteArray("+1.23456E*01\r\n") << "OCPLab"
+        << "1.23456"
+        << "+1.23456E*01"
+        << "";
+    QTest::newRow("0 logged, no label") << 0 << QByteArray("+1.23456E+01\r\n") << "ReadVolLab"
+                                        << "0"
+                                        << "+1.23456E+01"
+                                        << "";
+    QTest::newRow("7 output on") << 7 << QByteArray("1\r\n") << "OutPutButton"
+                                 << "关"
+                                 << "1\r\n"
+                                 << "";
+    QTest::newRow("7 output off") << 7 << QByteArray("0\r\n") << "OutPutButton"
+                                  << "开"
+                                  << "0\r\n"
+                                  << "";
+    QTest::newRow("7 other state kept") << 7 << QByteArray("X\r\n") << "OutPutButton"
+                                        << "开"
+                                        << "X\r\n"
+                                        << "X\r\n";
+    QTest::newRow("17 version") << 17 << QByteArray("V1.06\r\n") << "LabVersion"
+                                << "V1.06"
+                                << "V1.06\r"
+                                << "";
+    QTest::newRow("17 three characters") << 17 << QByteArray("V12\r\n") << "LabVersion"
+                                         << "V12"
+                                         << "V12\r"
+                                         << "";
+    QTest::newRow("18 identification")
+        << 18 << QByteArray("VELMOR,PSU-3005,SN000200,V1.06\r\n") << "LabSeries"
+        << "VELMOR,PSU-3005,SN000200,V1.06"
+        << "VELMOR,PSU-3005,SN000200,V1.06\r"
+        << "";
+    QTest::newRow("18 short identification waits")
+        << 18 << QByteArray("VELMOR,PSU,1,V1.0\r\n") << "LabSeries"
+        << ""
+        << ""
+        << "VELMOR,PSU,1,V1.0\r\n";
+    QTest::newRow("18 without comma waits")
+        << 18 << QByteArray("VELMOR PSU-3005 SN000200 V1.06\r\n") << "LabSeries"
+        << ""
+        << ""
+        << "VELMOR PSU-3005 SN000200 V1.06\r\n";
+    QTest::newRow("12 only grows the buffer")
+        << 12 << QByteArray("+1.23456E+01\r\n") << "ReadVolLab"
+        << "0"
+        << ""
+        << "+1.23456E+01\r\n";
+    QTest::newRow("markup stays text") << 17 << QByteArray("<b>V1</b>\r\n") << "LabVersion"
+                                       << "<b>V1</b>"
+                                       << "<b>V1</b>\r"
+                                       << "";
+}
+
+void TestDecoder::repliesByStep() {
+    QFETCH(int, step);
+    QFETCH(QByteArray, reply);
+    QFETCH(QString, control);
+    QFETCH(QString, shown);
+    QFETCH(QString, logged);
+    QFETCH(QString, leftWhole);
+    for (int pieceSize : {int(reply.size()), 1}) {
+        PanelFixture panel;
+        panel.open();
+        panel.atStep(qint16(step));
+        panel.comm->receiveInPieces(reply, pieceSize);
+        const QByteArray name = control.toLatin1();
+        QCOMPARE(panel.text(name.constData()), shown);
+        QCOMPARE(panel.window->trafficLog().text(),
+                 logged.isEmpty() ? QString() : "\r\nRX<<:" + logged + "\r\n");
+        QCOMPARE(panel.state.RxByteCount, qint64(reply.size()));
+        if (pieceSize == reply.size())
+            QCOMPARE(panel.state.RxMsgStr, leftWhole);
+        // Reading a reply never sends anything of its own here.
+        QCOMPARE(panel.comm->writes.size(), 0);
+    }
+}
+
+void TestDecoder::readOutTexts_data() {
+    QTest::addColumn<double>("value");
+    QTest::addColumn<bool>("negative");
+    QTest::addColumn<QString>("text");
+    QTest::newRow("scaled") << 1.23456 * 10 << false << "12.3456";
+    QTest::newRow("below one") << 0.5 << false << "0.5";
+    QTest::newRow("negative below one") << 0.5 << true << "-0.5";
+    QTest::newRow("negative zero stays zero") << 0.0 << true << "0";
+    QTest::newRow("tiny") << 0.0012 << false << "0.0012";
+    QTest::newRow("whole") << 300.0 << false << "300";
+}
+
+void TestDecoder::readOutTexts() {
+    QFETCH(double, value);
+    QFETCH(bool, negative);
+    QFETCH(QString, text);
+    QCOMPARE(readOutText(value, negative), text);
+}
+
+void TestDecoder::oneLinePerEvent() {
+    PanelFixture panel;
+    panel.open();
+    panel.atStep(2);
+    panel.comm->receive("+1.23456E+01\r\n+2.00000E-01\r\n");
+    QCOMPARE(panel.text("ReadCurrentLab"), QStringLiteral("12.3456"));
+    QCOMPARE(panel.state.myCmd, QStringLiteral("MEASure:SCALar:CURRent:DC?CR"));
+    QCOMPARE(panel.state.RxMsgStr, QStringLiteral("+2.00000E-01\r\n"));
+    panel.comm->receive("");
+    QCOMPARE(panel.text("ReadCurrentLab"), QStringLiteral("0.2"));
+}
+
+void TestDecoder::numberBufferOverflowEmpties() {
+    PanelFixture panel;
+    panel.open();
+    panel.atStep(1);
+    panel.comm->receive(QByteArray(140, 'x'));
+    panel.comm->receive("+1.23456E+01\r\n");
+    QVERIFY(panel.state.RxMsgStr.isEmpty());
+    QCOMPARE(panel.text("ReadVolLab"), QStringLiteral("0"));
+}
+
+void TestDecoder::shortReplyIncompleteWaits() {
+    PanelFixture panel;
+    panel.open();
+    panel.atStep(17);
+    panel.comm->receive("V1\r");
+    QCOMPARE(panel.text("LabVersion"), QString());
+    panel.comm->receive("\n");
+    QCOMPARE(panel.text("LabVersion"), QStringLiteral("V1"));
+}
+
+void TestDecoder::channelReply() {
+    PanelFixture panel;
+    panel.open();
+    panel.atStep(9);
+    panel.comm->receive("2\r\n");
+    QVERIFY(panel.find<QRadioButton>("Op2")->isChecked());
+    QVERIFY(!panel.find<QRadioButton>("OP1")->isChecked());
+    QCOMPARE(panel.state.PowerApply, qint16(2));
+    QCOMPARE(panel.takeWritten(), QStringLiteral("APPL 2CR"));
+    QCOMPARE(panel.window->trafficLog().text(),
+             QStringLiteral("\r\nRX<<:2\r\n\r\nTX>>:APPL 2CR\r\n"));
+    QCOMPARE(panel.state.myTimer, qint16(9));
+    // Already selected: nothing runs, nothing is sent.
+    panel.comm->receive("2\r\n");
+    QCOMPARE(panel.takeWritten(), QString());
+    QVERIFY(panel.state.RxMsgStr.isEmpty());
+}
+
+void TestDecoder::garbledModeOrChannelSelectsNothing_data() {
+    QTest::addColumn<int>("step");
+    QTest::addColumn<QByteArray>("reply");
+    QTest::newRow("mode error text") << 8 << QByteArray("ERR\r\n");
+    QTest::newRow("mode noise") << 8 << QByteArray("\x7f\x01?\r\n");
+    QTest::newRow("channel error text") << 9 << QByteArray("ERR\r\n");
+    QTest::newRow("mode out of range") << 8 << QByteArray("7\r\n");
+    QTest::newRow("channel zero") << 9 << QByteArray("0\r\n");
+}
+
+void TestDecoder::garbledModeOrChannelSelectsNothing() {
+    QFETCH(int, step);
+    QFETCH(QByteArray, reply);
+    PanelFixture panel;
+    panel.open();
+    // A series-wired supply the panel knows as such.
+    panel.find<QAbstractButton>("SERcmd")->click();
+    panel.find<QAbstractButton>("Op2")->setEnabled(true);
+    panel.find<QAbstractButton>("Op2")->click();
+    panel.state.PowerModeBack = 2;
+    panel.atStep(qint16(step));
+    panel.comm->receive(reply);
+    QVERIFY(panel.find<QRadioButton>("SERcmd")->isChecked());
+    QVERIFY(panel.find<QRadioButton>("Op2")->isChecked());
+    QCOMPARE(panel.state.PowerMode, qint16(2));
+    QCOMPARE(panel.takeWritten(), QString());
+    QVERIFY(panel.state.RxMsgStr.isEmpty());
+    QVERIFY(panel.window->trafficLog().text().startsWith("\r\nRX<<:"));
+}
+
+void TestDecoder::valueStaysWithItsStepWhileScaling() {
+    PanelFixture panel;
+    panel.open();
+    panel.atStep(1);
+    int yields = 0;
+    // A tick that runs while the value is being scaled moves the step on.
+    panel.window->eventYield().replace([&] {
+        if (++yields == 2)
+            panel.state.myTimer = 2;
+    });
+    panel.comm->receive("+1.00000E+03\r\n");
+    QCOMPARE(yields, 5); // after logging, then once per factor of ten
+    QCOMPARE(panel.text("ReadVolLab"), QStringLiteral("1000"));
+    QCOMPARE(panel.text("ReadCurrentLab"), QStringLiteral("0.000"));
+    QCOMPARE(panel.state.myCmd, QStringLiteral("MEASure:SCALar:VOLTage:DC?CR"));
+}
+
+void TestDecoder::nestedReceiveDuringYield() {
+    PanelFixture panel;
+    panel.open();
+    panel.atStep(3);
+    bool delivered = false;
+    panel.window->eventYield().replace([&] {
+        if (!delivered) {
+            delivered = true;
+            panel.state.myTimer = 4;
+            panel.comm->receive("+2.00000E+00\r\n");
+        }
+    });
+    panel.comm->receive("+1.00000E+00\r\n");
+    QCOMPARE(panel.text("CVLab"), QStringLiteral("1"));
+    QCOMPARE(panel.text("CCLab"), QStringLiteral("2"));
+    QCOMPARE(panel.state.RxByteCount, qint64(28));
+}
+
+void TestDecoder::bufferStaysBounded() {
+    PanelFixture panel;
+    panel.open();
+    panel.atStep(12);
+    QByteArray flood;
+    for (int i = 0; i < 2000; ++i)
+        flood += "+1.23456E+01\r\n";
+    flood += "END";
+    panel.comm->receiveInPieces(flood, 700);
+    QVERIFY(panel.state.RxMsgStr.size() <= ReplyDecoder::MaxBuffer);
+    QVERIFY(panel.state.RxMsgStr.endsWith("END"));
+    QCOMPARE(panel.state.RxByteCount, qint64(flood.size()));
+}
+
+void TestDecoder::infiniteValueShowsNothing() {
+    PanelFixture panel;
+    panel.open();
+    panel.atStep(1);
+    panel.comm->receive("+1D30899E+01\r\n");
+    QCOMPARE(panel.text("ReadVolLab"), QStringLiteral("0"));
+    panel.comm->receive("+9.99999E+99\r\n");
+    QCOMPARE(panel.text("ReadVolLab"), QStringLiteral("9.99999E+99"));
+}
+
+void TestDecoder::reportedModeAlreadySelected() {
+    PanelFixture panel;
+    panel.open();
+    panel.atStep(8);
+    panel.comm->receive("0\r\n");
+    QCOMPARE(panel.takeWritten(), QString());
+    QCOMPARE(panel.window->trafficLog().text(), QStringLiteral("\r\nRX<<:0\r\n\r\n"));
+    QCOMPARE(panel.state.myTimer, qint16(8));
+    QCOMPARE(panel.text("VOLSetLab"), QStringLiteral("电压设定(V):0 - 550"));
+}
+
+QTEST_MAIN(TestDecoder)
 #include "test_decoder.moc"

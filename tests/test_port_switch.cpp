@@ -44,18 +44,31 @@ void TestPortSwitch::opensWithListSettings_data() {
     QTest::addColumn<int>("openedStop");
     QTest::addColumn<QString>("status");
     using P = LineSettings::Parity;
-    QTest::newRow("defaults") << "9600" << "NONE" << "8" << "1" << 9600 << int(P::None) << 8 << 1
+    QTest::newRow("defaults") << "9600"
+                              << "NONE"
+                              << "8"
+                              << "1" << 9600 << int(P::None) << 8 << 1
                               << "STATUS：COM3 OPEND，9600,N,8,1";
     QTest::newRow("one and a half stop bits give two")
-        << "19200" << "ODD" << "7" << "1.5" << 19200 << int(P::Odd) << 7 << 2
-        << "STATUS：COM3 OPEND，19200,O,7,1.5";
-    QTest::newRow("ENEV is even parity") << "4800" << "ENEV" << "8" << "2" << 4800 << int(P::Even)
-                                         << 8 << 2 << "STATUS：COM3 OPEND，4800,E,8,2";
+        << "19200"
+        << "ODD"
+        << "7"
+        << "1.5" << 19200 << int(P::Odd) << 7 << 2 << "STATUS：COM3 OPEND，19200,O,7,1.5";
+    QTest::newRow("ENEV is even parity")
+        << "4800"
+        << "ENEV"
+        << "8"
+        << "2" << 4800 << int(P::Even) << 8 << 2 << "STATUS：COM3 OPEND，4800,E,8,2";
     QTest::newRow("typed baud and lower-case parity")
-        << "12345" << "mark" << "5" << "1" << 12345 << int(P::Mark) << 5 << 1
-        << "STATUS：COM3 OPEND，12345,m,5,1";
-    QTest::newRow("space parity") << "300" << "SPACE" << "6" << "1" << 300 << int(P::Space) << 6
-                                  << 1 << "STATUS：COM3 OPEND，300,S,6,1";
+        << "12345"
+        << "mark"
+        << "5"
+        << "1" << 12345 << int(P::Mark) << 5 << 1 << "STATUS：COM3 OPEND，12345,m,5,1";
+    QTest::newRow("space parity") << "300"
+                                  << "SPACE"
+                                  << "6"
+                                  << "1" << 300 << int(P::Space) << 6 << 1
+                                  << "STATUS：COM3 OPEND，300,S,6,1";
 }
 
 void TestPortSwitch::opensWithListSettings() {
@@ -104,11 +117,16 @@ void TestPortSwitch::firstAttemptFailsSecondSucceeds() {
 void TestPortSwitch::bothAttemptsFail_data() {
     QTest::addColumn<QString>("port");
     QTest::addColumn<QString>("baud");
-    QTest::newRow("no port chosen") << "" << "9600";
-    QTest::newRow("port not present") << "COM4" << "9600";
-    QTest::newRow("port number does not fit") << "COM300" << "9600";
-    QTest::newRow("negative port number") << "COM-1" << "9600";
-    QTest::newRow("baud the control rejects") << "COM3" << "fast";
+    QTest::newRow("no port chosen") << ""
+                                    << "9600";
+    QTest::newRow("port not present") << "COM4"
+                                      << "9600";
+    QTest::newRow("port number does not fit") << "COM300"
+                                              << "9600";
+    QTest::newRow("negative port number") << "COM-1"
+                                          << "9600";
+    QTest::newRow("baud the control rejects") << "COM3"
+                                              << "fast";
 }
 
 void TestPortSwitch::bothAttemptsFail() {
@@ -138,10 +156,14 @@ void TestPortSwitch::bothAttemptsFail() {
 void TestPortSwitch::bitsThatAreNoNumberDoNothing_data() {
     QTest::addColumn<QString>("dataBits");
     QTest::addColumn<QString>("stopBits");
-    QTest::newRow("data bits as a word") << "eight" << "1";
-    QTest::newRow("stop bits as a word") << "8" << "one";
-    QTest::newRow("empty data bits") << "" << "1";
-    QTest::newRow("data bits beyond 16 bits") << "70000" << "1";
+    QTest::newRow("data bits as a word") << "eight"
+                                         << "1";
+    QTest::newRow("stop bits as a word") << "8"
+                                         << "one";
+    QTest::newRow("empty data bits") << ""
+                                     << "1";
+    QTest::newRow("data bits beyond 16 bits") << "70000"
+                                              << "1";
 }
 
 void TestPortSwitch::bitsThatAreNoNumberDoNothing() {

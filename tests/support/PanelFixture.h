@@ -10,7 +10,6 @@
 
 #include <memory>
 
-
 // A window on a scripted serial control, with an empty port-link folder and
 // message boxes that are recorded instead of shown.
 struct PanelFixture {

@@ -4,7 +4,8 @@
 
 #include <QTimer>
 
-ScriptedSupply::ScriptedSupply(ScriptedSerialControl& comm) : replies(typicalReplies()), comm_(comm) {
+ScriptedSupply::ScriptedSupply(ScriptedSerialControl& comm)
+    : replies(typicalReplies()), comm_(comm) {
     comm_.onWrite = [this](const QByteArray& bytes) {
         const auto reply = replies.find(bytes);
         if (reply == replies.end())
