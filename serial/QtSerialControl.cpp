@@ -23,59 +23,67 @@ QSerialPort::Parity toQt(LineSettings::Parity parity) {
 } // namespace
 
 QtSerialControl::QtSerialControl(PortDirectory ports, QObject* parent)
-    : SerialControl(parent), ports_(std::move(ports)) {
-    port_.setReadBufferSize(MaxPending);
-    connect(&port_, &QSerialPort::readyRead, this, &QtSerialControl::onReadyRead);
-    connect(&port_, &QSerialPort::errorOccurred, this, &QtSerialControl::onErrorOccurred);
-}
+    : SerialControl(parent), ports_(std::move(ports)) {}
 
 bool QtSerialControl::openDevice(int port, const LineSettings& settings) {
     const QString path = ports_.devicePath(port);
     if (path.isEmpty())
         return false;
-    port_.setPortName(path);
-    if (!port_.open(QIODevice::ReadWrite)) {
-        port_.clearError();
+    port_ = new QSerialPort(path, this);
+    // Bounded, so that a device flooding the line cannot grow the program.
+    port_->setReadBufferSize(MaxPending);
+    const bool opened =
+        port_->open(QIODevice::ReadWrite) && port_->setBaudRate(settings.baudRate) &&
+        port_->setParity(toQt(settings.parity)) &&
+        port_->setDataBits(static_cast<QSerialPort::DataBits>(settings.dataBits)) &&
+        port_->setStopBits(settings.stopBits == 2 ? QSerialPort::TwoStop : QSerialPort::OneStop);
+    if (!opened) {
+        dropPort();
         return false;
     }
-    const bool configured =
-        port_.setBaudRate(settings.baudRate) && port_.setParity(toQt(settings.parity)) &&
-        port_.setDataBits(static_cast<QSerialPort::DataBits>(settings.dataBits)) &&
-        port_.setStopBits(settings.stopBits == 2 ? QSerialPort::TwoStop : QSerialPort::OneStop);
-    if (!configured) {
-        port_.close();
-        port_.clearError();
-        return false;
-    }
-    port_.clear();
+    port_->clear();
+    connect(port_, &QSerialPort::readyRead, this, &QtSerialControl::onReadyRead);
+    connect(port_, &QSerialPort::errorOccurred, this, &QtSerialControl::onErrorOccurred);
     return true;
 }
 
+void QtSerialControl::dropPort() {
+    if (!port_)
+        return;
+    port_->disconnect(this);
+    port_->close();
+    // Closing may happen inside the port's own signal: delete it later.
+    port_->deleteLater();
+    port_ = nullptr;
+    notifyQueued_ = false;
+}
+
 void QtSerialControl::closeDevice() {
-    if (port_.isOpen())
-        port_.close();
-    port_.clearError();
+    dropPort();
 }
 
 bool QtSerialControl::writeDevice(const QByteArray& bytes) {
-    return port_.write(bytes) == bytes.size();
+    return port_ && port_->write(bytes) == bytes.size();
 }
 
 QByteArray QtSerialControl::readDevice() {
-    return port_.readAll();
+    return port_ ? port_->readAll() : QByteArray();
 }
 
 qint64 QtSerialControl::deviceBytesAvailable() const {
-    return port_.bytesAvailable();
+    return port_ ? port_->bytesAvailable() : 0;
 }
 
 void QtSerialControl::discardDeviceInput() {
-    port_.clear(QSerialPort::Input);
-    port_.readAll();
+    if (!port_)
+        return;
+    port_->clear(QSerialPort::Input);
+    port_->readAll();
 }
 
 void QtSerialControl::discardDeviceOutput() {
-    port_.clear(QSerialPort::Output);
+    if (port_)
+        port_->clear(QSerialPort::Output);
 }
 
 void QtSerialControl::onReadyRead() {
@@ -84,7 +92,7 @@ void QtSerialControl::onReadyRead() {
     // readyRead is not raised again for bytes that arrived while its own
     // handlers yielded to the event loop; those would sit until the next
     // byte. Look again once this handler has returned.
-    if (PortOpen() && port_.bytesAvailable() > 0 && !notifyQueued_) {
+    if (port_ && port_->bytesAvailable() > 0 && !notifyQueued_) {
         notifyQueued_ = true;
         QTimer::singleShot(0, this, [this] {
             if (notifyQueued_)
@@ -105,8 +113,5 @@ void QtSerialControl::onErrorOccurred(QSerialPort::SerialPortError error) {
     // While open, any other error means the line is gone: on a vanished
     // device the port reports read errors endlessly and spins, so close it
     // at once, before anyone shows a box.
-    if (PortOpen())
-        deviceLost();
-    else
-        port_.clearError();
+    deviceLost();
 }

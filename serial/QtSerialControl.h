@@ -24,8 +24,11 @@ protected:
 private:
     void onReadyRead();
     void onErrorOccurred(QSerialPort::SerialPortError error);
+    void dropPort();
 
     PortDirectory ports_;
-    QSerialPort port_;
+    // A fresh port for every opening: a reopened QSerialPort refuses to be
+    // given again the parity it already has.
+    QSerialPort* port_ = nullptr;
     bool notifyQueued_ = false;
 };

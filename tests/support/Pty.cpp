@@ -16,15 +16,7 @@ Pty::Pty() {
         master_ = slave_ = -1;
         return;
     }
-    termios raw{};
-    ::tcgetattr(slave_, &raw);
-    ::cfmakeraw(&raw);
-    ::tcsetattr(slave_, TCSANOW, &raw);
     slavePath_ = QString::fromLocal8Bit(name);
-    // Our own slave descriptor is only needed to set raw mode; keeping it
-    // would stop the pty from hanging up when the master closes.
-    ::close(slave_);
-    slave_ = -1;
 }
 
 Pty::~Pty() {
@@ -66,33 +58,18 @@ QByteArray Pty::read(int timeoutMs, int until) const {
     return got;
 }
 
-bool Pty::slaveSettings(int& baud, int& dataBits, bool& parity, bool& twoStopBits) const {
+bool Pty::slaveIsRaw() const {
     termios t{};
-    if (::tcgetattr(master_, &t) != 0)
-        return false;
-    baud = static_cast<int>(::cfgetospeed(&t));
-    switch (t.c_cflag & CSIZE) {
-    case CS5:
-        dataBits = 5;
-        break;
-    case CS6:
-        dataBits = 6;
-        break;
-    case CS7:
-        dataBits = 7;
-        break;
-    default:
-        dataBits = 8;
-    }
-    parity = (t.c_cflag & PARENB) != 0;
-    twoStopBits = (t.c_cflag & CSTOPB) != 0;
-    return true;
+    return ::tcgetattr(slave_, &t) == 0 && !(t.c_lflag & (ICANON | ECHO | ISIG)) &&
+           !(t.c_oflag & OPOST);
 }
 
 void Pty::closeMaster() {
     if (master_ >= 0)
         ::close(master_);
-    master_ = -1;
+    if (slave_ >= 0)
+        ::close(slave_);
+    master_ = slave_ = -1;
 }
 
 double processCpuMs() {

@@ -21,8 +21,12 @@ public:
     void write(const QByteArray& bytes) const;
     // Reads what arrives within the time given, until `until` bytes came.
     QByteArray read(int timeoutMs, int until = 1 << 20) const;
-    // The slave's termios as the program left them.
-    bool slaveSettings(int& baud, int& dataBits, bool& parity, bool& twoStopBits) const;
+    // Whether the slave is in raw mode, as the program leaves a port it
+    // opened. A new pty starts in cooked mode. (A pty keeps its own baud
+    // rate, data bits, parity and stop bits whatever it is asked.)
+    bool slaveIsRaw() const;
+    // Closes the master (and the test's own slave descriptor, kept open for
+    // reading the slave's settings).
     void closeMaster();
 
 private:
