@@ -1,0 +1,204 @@
+#include "simulator.hpp"
+
+#include <poll.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <climits>
+#include <iostream>
+#include <iterator>
+#include <random>
+#include <system_error>
+
+namespace velmor::sim {
+
+namespace {
+
+constexpr std::size_t kReadSize = 4096;
+constexpr std::size_t kFloodBlock = 4096;
+constexpr auto kChunkGap = std::chrono::milliseconds(2);
+
+// Scripts start the simulator in the background with standard input from /dev/null, which is
+// at its end at once; only a pipe or a terminal can say "stop" by ending.
+bool stdinCanSignalEnd() {
+    struct stat info {};
+    if (::fstat(STDIN_FILENO, &info) != 0) {
+        return false;
+    }
+    return S_ISFIFO(info.st_mode) || ::isatty(STDIN_FILENO) == 1;
+}
+
+[[noreturn]] void fail(const char* what) {
+    throw std::system_error(errno, std::generic_category(), what);
+}
+
+} // namespace
+
+Simulator::Simulator(const Options& options, const std::filesystem::path& linkDir)
+    : options_(options), link_(linkDir, options.com, pty_.slavePath()), model_(options.loadOhms),
+      instrument_(model_, simulatorIdentity(options.com)),
+      faults_(options.drop, options.garbage, options.seed ? *options.seed : std::random_device{}()),
+      queue_(WriteQueue::Settings{options.chunk, options.delay, kChunkGap}),
+      watchStdin_(stdinCanSignalEnd()) {
+    if (!options.logFile.empty()) {
+        log_.emplace(options.logFile);
+    }
+}
+
+void Simulator::run() {
+    std::cout << pty_.slavePath() << '\n' << "COM" << options_.com << std::endl;
+    note("COM" + std::to_string(options_.com) + " is " + pty_.slavePath() + ", linked as " +
+         link_.path().string());
+
+    const Clock::time_point start = Clock::now();
+    floodEnd_ = start + options_.flood;
+    if (options_.vanishAfter) {
+        vanishAt_ = start + *options_.vanishAfter;
+    }
+    while (serveOnce()) {
+    }
+}
+
+bool Simulator::serveOnce() {
+    Clock::time_point now = Clock::now();
+    if (vanishAt_ && now >= *vanishAt_) {
+        // The device goes at once, as when an adapter is pulled out, and the link with it.
+        pty_.close();
+        link_.remove();
+        note("the terminal vanished");
+        return false;
+    }
+    sendDue(now);
+
+    const bool flooding = now < floodEnd_;
+    const bool waitWritable = flooding || (!masterWritable_ && !queue_.due(now).empty());
+    pollfd fds[] = {
+        {signals_.readFd(), POLLIN, 0},
+        {pty_.master(), static_cast<short>(POLLIN | (waitWritable ? POLLOUT : 0)), 0},
+        // poll() skips a negative descriptor.
+        {watchStdin_ ? STDIN_FILENO : -1, POLLIN, 0},
+    };
+    if (::poll(fds, std::size(fds), pollTimeout(now)) < 0) {
+        if (errno != EINTR) {
+            fail("poll");
+        }
+        return true;
+    }
+
+    if (fds[0].revents != 0) {
+        note("stopped by signal " + std::to_string(signals_.take()));
+        return false;
+    }
+    if (fds[2].revents != 0 && !readStdin()) {
+        note("stopped at the end of standard input");
+        return false;
+    }
+    now = Clock::now();
+    if (fds[1].revents & (POLLIN | POLLHUP | POLLERR)) {
+        receive(now);
+    }
+    if (fds[1].revents & POLLOUT) {
+        masterWritable_ = true;
+    }
+    sendDue(now);
+    if (flooding && (fds[1].revents & POLLOUT) && queue_.due(now).empty()) {
+        flood();
+    }
+    return true;
+}
+
+void Simulator::receive(Clock::time_point now) {
+    char buffer[kReadSize];
+    const ssize_t count = ::read(pty_.master(), buffer, sizeof buffer);
+    if (count < 0) {
+        if (errno == EAGAIN || errno == EINTR) {
+            return;
+        }
+        // The simulator holds the slave side open itself, so this is no client going away.
+        fail("reading the pseudo-terminal");
+    }
+    for (const std::string& command :
+         framer_.feed(std::string_view(buffer, static_cast<std::size_t>(count)))) {
+        if (log_) {
+            log_->record(command);
+        }
+        if (auto reply = instrument_.handle(command)) {
+            if (auto spoiled = faults_.apply(std::move(*reply))) {
+                queue_.push(*spoiled, now);
+            }
+        }
+    }
+}
+
+void Simulator::sendDue(Clock::time_point now) {
+    while (masterWritable_) {
+        const std::string_view piece = queue_.due(now);
+        if (piece.empty()) {
+            return;
+        }
+        const ssize_t written = ::write(pty_.master(), piece.data(), piece.size());
+        if (written >= 0) {
+            queue_.consume(static_cast<std::size_t>(written));
+        } else if (errno == EAGAIN) {
+            masterWritable_ = false;
+        } else if (errno != EINTR) {
+            fail("writing the pseudo-terminal");
+        }
+    }
+}
+
+void Simulator::flood() {
+    const std::string noise = faults_.noise(kFloodBlock);
+    // What does not fit is noise too: it is simply not sent.
+    if (::write(pty_.master(), noise.data(), noise.size()) < 0) {
+        if (errno == EAGAIN) {
+            masterWritable_ = false;
+        } else if (errno != EINTR) {
+            fail("writing the pseudo-terminal");
+        }
+    }
+}
+
+bool Simulator::readStdin() {
+    char buffer[kReadSize];
+    const ssize_t count = ::read(STDIN_FILENO, buffer, sizeof buffer);
+    if (count == 0) {
+        return false;
+    }
+    if (count < 0 && errno != EAGAIN && errno != EINTR) {
+        // A terminal read from the background fails; the terminal can no longer tell us to stop.
+        watchStdin_ = false;
+    }
+    return true;
+}
+
+int Simulator::pollTimeout(Clock::time_point now) const {
+    std::optional<Clock::time_point> wake = vanishAt_;
+    const auto earliest = [&wake](Clock::time_point t) {
+        if (!wake || t < *wake) {
+            wake = t;
+        }
+    };
+    if (now < floodEnd_) {
+        earliest(floodEnd_);
+    }
+    if (const auto due = queue_.nextDue(); due && *due > now) {
+        earliest(*due);
+    }
+    if (!wake) {
+        return -1;
+    }
+    // Round up: waking a fraction of a millisecond early would only spin once more.
+    const auto wait = std::chrono::ceil<std::chrono::milliseconds>(*wake - now).count();
+    return static_cast<int>(std::clamp<long long>(wait, 0, INT_MAX));
+}
+
+void Simulator::note(const std::string& text) const {
+    if (!options_.quiet) {
+        std::cerr << "velmor-supply-sim: " << text << std::endl;
+    }
+}
+
+} // namespace velmor::sim

@@ -1,0 +1,139 @@
+#include "sim_process.hpp"
+
+#include <gtest/gtest.h>
+
+#include <sys/wait.h>
+
+#include <algorithm>
+#include <csignal>
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
+#include <thread>
+
+namespace velmor::sim::test {
+namespace {
+
+namespace fs = std::filesystem;
+
+double number(Client& client, const std::string& query) {
+    client.send(query + "CR");
+    const std::string reply = client.receive();
+    EXPECT_EQ(reply.size(), 14u) << query << " -> '" << reply << "'";
+    return decodeNumberReply(reply.substr(0, 12)).value_or(-1);
+}
+
+void expectIdentification(const std::string& line) {
+    EXPECT_GE(line.size(), 24u + 2) << line;
+    EXPECT_EQ(std::count(line.begin(), line.end(), ','), 3) << line;
+    EXPECT_EQ(line.substr(line.size() < 2 ? 0 : line.size() - 2), "\r\n") << line;
+}
+
+TEST(SimProcess, PublishesTheDeviceAnswersAndLogsCommands) {
+    TempDir temp;
+    const fs::path log = temp.path() / "commands.log";
+    SimProcess sim({"--log", log.string(), "--load-ohms", "10"});
+    EXPECT_EQ(sim.portName(), "COM200");
+    EXPECT_EQ(fs::read_symlink(sim.link()), sim.devicePath());
+
+    Client client(sim.link());
+    ASSERT_TRUE(client.opened());
+    client.send("VOLTage:LEVel 4.5CRCURRent:LEVel 2CR");
+    client.send("OUTP 1CR");
+    EXPECT_TRUE(sameToSixDigits(number(client, "MEASure:SCALar:VOLTage:DC?"), 4.5));
+    EXPECT_TRUE(sameToSixDigits(number(client, "MEASure:SCALar:CURRent:DC?"), 4.5 / 10));
+    client.send("*IDN?CR");
+    expectIdentification(client.receive());
+    // Line ends after the mark are skipped, and an unknown command answers nothing.
+    client.send("NONSENSE?CR\r\nOUTPut:STATe?CR\r\n");
+    EXPECT_EQ(client.receive(), "1\r\n");
+
+    std::ifstream in(log);
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}),
+              "VOLTage:LEVel 4.5\nCURRent:LEVel 2\nOUTP 1\nMEASure:SCALar:VOLTage:DC?\n"
+              "MEASure:SCALar:CURRent:DC?\n*IDN?\nNONSENSE?\nOUTPut:STATe?\n");
+}
+
+TEST(SimProcess, ChunkedAndDelayedRepliesArriveWholeAndInOrder) {
+    SimProcess sim({"--chunk", "2", "--delay", "200", "--quiet"});
+    Client client(sim.link());
+    // The mode is set while the first reply still waits: the loop must go on reading.
+    client.send("SOUR:MODE?CRSOUR:MODE 2CRSOUR:MODE?CR*IDN?CR");
+    EXPECT_EQ(client.receive(), "0\r\n");
+    EXPECT_EQ(client.receive(), "2\r\n");
+    expectIdentification(client.receive());
+    EXPECT_GE(client.reads(), 3) << "pieces 2 ms apart all came in one read";
+}
+
+TEST(SimProcess, DroppedRepliesNeverComeAndGarbledOnesKeepTheirLength) {
+    SimProcess dropping({"--drop", "1", "--quiet"});
+    Client silent(dropping.link());
+    silent.send("*IDN?CR");
+    EXPECT_EQ(silent.readOnce(400ms), -ETIMEDOUT);
+
+    SimProcess garbling({"--garbage", "1", "--seed", "11", "--quiet"});
+    Client noisy(garbling.link());
+    noisy.send("VOLTage:LEVel?CR");
+    const std::string reply = noisy.receive(14);
+    ASSERT_EQ(reply.size(), 14u);
+    EXPECT_FALSE(decodeNumberReply(reply.substr(0, 12))) << "the reply came through unspoiled";
+}
+
+TEST(SimProcess, FloodsThenBehaves) {
+    SimProcess sim({"--flood", "0.3", "--quiet"});
+    Client client(sim.link());
+    // The flood writes whenever the line takes more, so a quiet line means it is over.
+    EXPECT_GT(client.drain(300ms), 0u) << "no noise arrived";
+    client.send("*IDN?CR");
+    expectIdentification(client.receive());
+}
+
+TEST(SimProcess, VanishingHangsTheClientUpAndRemovesTheLink) {
+    SimProcess sim({"--vanish-after", "0.5"});
+    Client client(sim.link());
+    client.send("APPL?CR");
+    EXPECT_EQ(client.receive(), "1\r\n");
+    const long result = client.readOnce(5s);
+    EXPECT_TRUE(result == 0 || result == -EIO) << result;
+    EXPECT_EQ(sim.waitExit(), 0);
+    EXPECT_FALSE(fs::exists(fs::symlink_status(sim.link())));
+    EXPECT_FALSE(fs::exists(sim.devicePath()));
+}
+
+TEST(SimProcess, SignalsAndTheEndOfAPipedInputEndItCleanly) {
+    for (const int signo : {SIGTERM, SIGINT, 0}) {
+        SimProcess sim({"--quiet"}, Stdin::Pipe);
+        ASSERT_TRUE(fs::is_symlink(sim.link()));
+        if (signo != 0) {
+            sim.signal(signo);
+        } else {
+            sim.closeStdin();
+        }
+        EXPECT_EQ(sim.waitExit(), 0) << signo;
+        EXPECT_FALSE(fs::exists(fs::symlink_status(sim.link()))) << signo;
+    }
+}
+
+TEST(SimProcess, OutlivesInputFromDevNullAndServesClientAfterClient) {
+    SimProcess sim({"--quiet"}, Stdin::DevNull);
+    for (int round = 0; round < 3; ++round) {
+        std::this_thread::sleep_for(100ms);
+        Client client(sim.link());
+        client.send("APPL?CR");
+        EXPECT_EQ(client.receive(), "1\r\n") << round;
+    }
+    EXPECT_TRUE(sim.running());
+}
+
+TEST(SimProcess, CommandLineErrorsExitWithStatusTwo) {
+    const std::string binary = VELMOR_SIM_BINARY;
+    for (const char* args : {"--com 0", "extra", "--nope", "--drop"}) {
+        const int status = std::system((binary + " " + args + " >/dev/null 2>&1").c_str());
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 2) << args << ": " << status;
+    }
+    const int help = std::system((binary + " --help >/dev/null").c_str());
+    EXPECT_TRUE(WIFEXITED(help) && WEXITSTATUS(help) == 0) << help;
+}
+
+} // namespace
+} // namespace velmor::sim::test
