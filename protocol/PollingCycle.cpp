@@ -44,6 +44,9 @@ void PollingCycle::SysTickTimer_Timer() {
         decoder_.discardUndecoded();
         if (!sender_.sendQuery(state_.myCmd))
             return;
+        // An empty query (step 18 before any other step ran) asks nothing.
+        if (!state_.myCmd.isEmpty())
+            decoder_.queryWritten();
     } else {
         SeekCmd_Click();
     }

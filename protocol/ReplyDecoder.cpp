@@ -15,6 +15,7 @@
 #include <QToolButton>
 
 #include <cmath>
+#include <optional>
 
 namespace {
 
@@ -30,6 +31,41 @@ constexpr int VersionMinLength = 4;
 constexpr int ShortReplyMinLength = 3;
 constexpr int NumberLineMinLength = 14;
 constexpr int NumberTextLength = 12;
+
+bool isAsciiDigit(QChar c) {
+    return c >= u'0' && c <= u'9';
+}
+
+// A reply whose text before its CR is exactly one whole number in digits,
+// as "2" or " 1 "; anything else (noise, an error text, "2x") is no number.
+std::optional<int> wholeNumberReply(const QString& buffer) {
+    const QString text = buffer.left(buffer.indexOf(u'\r')).trimmed();
+    if (text.isEmpty() || text.size() > 4)
+        return std::nullopt;
+    for (QChar c : text)
+        if (!isAsciiDigit(c))
+            return std::nullopt;
+    return text.toInt();
+}
+
+// A mantissa in digits with at most one point, such as "1.23456".
+bool isPlainMantissa(const QString& mantissa) {
+    bool point = false;
+    bool digit = false;
+    for (QChar c : mantissa) {
+        if (isAsciiDigit(c))
+            digit = true;
+        else if (c == u'.' && !point)
+            point = true;
+        else
+            return false;
+    }
+    return digit;
+}
+
+bool isTwoDigits(const QString& text) {
+    return text.size() == 2 && isAsciiDigit(text[0]) && isAsciiDigit(text[1]);
+}
 
 QString withoutLineEnds(QString text) {
     text.remove(u'\r');
@@ -68,13 +104,33 @@ void ReplyDecoder::takeInput() {
         state_.RxMsgStr.remove(0, state_.RxMsgStr.size() - MaxBuffer);
 }
 
+void ReplyDecoder::dropStaleLine() {
+    const qsizetype lf = state_.RxMsgStr.indexOf(u'\n');
+    if (lf < 0)
+        return;
+    lineSinceQuery_ = true;
+    if (!dropNextLine_)
+        return;
+    dropNextLine_ = false;
+    state_.RxMsgStr.remove(0, lf + 1);
+}
+
+void ReplyDecoder::queryWritten() {
+    dropNextLine_ = !lineSinceQuery_;
+    lineSinceQuery_ = false;
+}
+
 void ReplyDecoder::discardUndecoded() {
-    log_.countReceived(comm_.Input().size());
+    const QString waiting = comm_.Input();
+    log_.countReceived(waiting.size());
+    if (waiting.contains(u'\n'))
+        lineSinceQuery_ = true;
     state_.RxMsgStr.clear();
 }
 
 void ReplyDecoder::DecodeRxMsg() {
     takeInput();
+    dropStaleLine();
     // Each test reads the step afresh: an option selected by one of them may
     // run a handler that moves the step for the tests after it.
     decodeIdentity();
@@ -126,13 +182,13 @@ bool ReplyDecoder::takeShortReply() {
 void ReplyDecoder::decodeChannel() {
     if (state_.myTimer != ChannelStep || !takeShortReply())
         return;
-    bool found = false;
-    const double channel = NumberText::leadingNumber(state_.RxMsgStr, &found);
-    // A reply without a number (noise, an error text) selects nothing.
-    if (found && channel == 1.0) {
+    // Selecting a channel sends it back to the supply: a garbled reply must
+    // select nothing.
+    const auto channel = wholeNumberReply(state_.RxMsgStr);
+    if (channel == 1) {
         ui_.OP1->setChecked(true);
         state_.PowerApply = 1;
-    } else if (found && channel == 2.0) {
+    } else if (channel == 2) {
         ui_.Op2->setChecked(true);
         state_.PowerApply = 2;
     }
@@ -142,13 +198,13 @@ void ReplyDecoder::decodeChannel() {
 void ReplyDecoder::decodeMode() {
     if (state_.myTimer != ModeStep || !takeShortReply())
         return;
-    bool found = false;
-    const double mode = NumberText::leadingNumber(state_.RxMsgStr, &found);
     // Selecting an option that was not selected runs its click handler,
-    // which sends the same mode back; a garbled reply must not do that.
+    // which sends the same mode back: a garbled reply must not switch a
+    // series-wired supply to another mode.
+    const auto mode = wholeNumberReply(state_.RxMsgStr);
     QRadioButton* const options[] = {ui_.INDcmd, ui_.PARcmd, ui_.SERcmd};
     for (qint16 m = 0; m < 3; ++m) {
-        if (found && mode == m) {
+        if (mode == m) {
             options[m]->setChecked(true);
             state_.PowerMode = m;
         }
@@ -206,14 +262,18 @@ void ReplyDecoder::decodeNumber() {
     const QChar exponentSign = rest.at(rest.size() - 3);
     if (mantissa.startsWith(u'A'))
         mantissa.replace(u'A', QStringLiteral("10"));
+    // Only a reply in the number form is shown: a mantissa or exponent with
+    // anything but digits in it is noise, not a reading.
+    if (!isPlainMantissa(mantissa))
+        return;
     double value = NumberText::leadingNumber(mantissa);
 
     if (exponentSign == u'+' || exponentSign == u'-') {
-        const auto exponent = NumberText::wholeTextToInt16(exponentDigits);
-        if (!exponent)
+        if (!isTwoDigits(exponentDigits))
             return;
+        const int exponent = exponentDigits.toInt();
         // One factor of ten at a time, with a yield before each.
-        for (qint16 i = 0; i < *exponent; ++i) {
+        for (int i = 0; i < exponent; ++i) {
             yield_();
             if (exponentSign == u'+')
                 value *= 10.0;

@@ -30,8 +30,16 @@ public:
     // next. The dropped bytes are still counted as received.
     void discardUndecoded();
 
+    // A query that expects a reply has just been written. When the query
+    // before it is still unanswered, the next complete line may be its late
+    // reply, which would land under the new step: that line is dropped
+    // unread. A reply that never comes therefore costs one more reading, and
+    // a late one is never shown as another quantity.
+    void queryWritten();
+
 private:
     void takeInput();
+    void dropStaleLine();
     void decodeIdentity();
     void decodeVersion();
     void decodeChannel();
@@ -51,6 +59,8 @@ private:
     TrafficLog& log_;
     EventYield& yield_;
     RatingLimits& rating_;
+    bool lineSinceQuery_ = true;
+    bool dropNextLine_ = false;
 };
 
 // The read-out text of a number reply's value: the blank-prefixed form with

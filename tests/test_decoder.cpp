@@ -33,6 +33,8 @@ private slots:
     void bufferStaysBounded();
     void infiniteValueShowsNothing();
     void reportedModeAlreadySelected();
+    void lateReplyIsNotShownAsTheNextQuantity();
+    void lostReplyCostsOneReading();
 };
 
 void TestDecoder::repliesByStep_data() {
@@ -91,6 +93,18 @@ void TestDecoder::repliesByStep_data() {
                                              << "0.000"
                                              << "+1.23456E+x1"
                                              << "";
+    QTest::newRow("4 letter in mantissa") << 4 << QByteArray("+1.2x456E+01\r\n") << "CCLab"
+                                          << "0.000"
+                                          << "+1.2x456E+01"
+                                          << "";
+    QTest::newRow("4 two points") << 4 << QByteArray("+1.2.456E+01\r\n") << "CCLab"
+                                  << "0.000"
+                                  << "+1.2.456E+01"
+                                  << "";
+    QTest::newRow("5 blank in exponent") << 5 << QByteArray("+1.23456E+ 1\r\n") << "OVPLab"
+                                         << "0"
+                                         << "+1.23456E+ 1"
+                                         << "";
     QTest::newRow("6 other exponent sign unscaled")
         << 6 << QByteArray("+1.23456E*01\r\n") << "OCPLab"
         << "1.23456"
@@ -247,6 +261,9 @@ void TestDecoder::garbledModeOrChannelSelectsNothing_data() {
     QTest::newRow("channel error text") << 9 << QByteArray("ERR\r\n");
     QTest::newRow("mode out of range") << 8 << QByteArray("7\r\n");
     QTest::newRow("channel zero") << 9 << QByteArray("0\r\n");
+    QTest::newRow("mode with trailing noise") << 8 << QByteArray("1x\r\n");
+    QTest::newRow("channel as a fraction") << 9 << QByteArray("1.5\r\n");
+    QTest::newRow("mode with exponent") << 8 << QByteArray("1e0\r\n");
 }
 
 void TestDecoder::garbledModeOrChannelSelectsNothing() {
@@ -337,6 +354,38 @@ void TestDecoder::reportedModeAlreadySelected() {
     QCOMPARE(panel.window->trafficLog().text(), QStringLiteral("\r\nRX<<:0\r\n\r\n"));
     QCOMPARE(panel.state.myTimer, qint16(8));
     QCOMPARE(panel.text("VOLSetLab"), QStringLiteral("电压设定(V):0 - 550"));
+}
+
+void TestDecoder::lateReplyIsNotShownAsTheNextQuantity() {
+    PanelFixture panel;
+    panel.open();
+    panel.atStep(0);
+    panel.window->polling().SysTickTimer_Timer(); // step 1 asks for the voltage
+    panel.window->polling().SysTickTimer_Timer(); // step 2 asks for the current
+    // The voltage arrives late, after the current was asked for.
+    panel.comm->receive("+1.20000E+01\r\n");
+    QCOMPARE(panel.text("ReadCurrentLab"), QStringLiteral("0.000"));
+    QCOMPARE(panel.text("ReadVolLab"), QStringLiteral("0"));
+    QCOMPARE(panel.state.RxByteCount, qint64(14));
+    // The current's own reply follows and is shown.
+    panel.comm->receive("+8.50000E-01\r\n");
+    QCOMPARE(panel.text("ReadCurrentLab"), QStringLiteral("0.85"));
+}
+
+void TestDecoder::lostReplyCostsOneReading() {
+    PanelFixture panel;
+    panel.open();
+    panel.atStep(0);
+    panel.window->polling().SysTickTimer_Timer(); // step 1: never answered
+    panel.window->polling().SysTickTimer_Timer(); // step 2
+    panel.comm->receive("+8.50000E-01\r\n");
+    QCOMPARE(panel.text("ReadCurrentLab"), QStringLiteral("0.000"));
+    panel.window->polling().SysTickTimer_Timer(); // step 3
+    panel.comm->receive("+1.25000E+01\r\n");
+    QCOMPARE(panel.text("CVLab"), QStringLiteral("12.5"));
+    panel.window->polling().SysTickTimer_Timer(); // step 4
+    panel.comm->receive("+1.50000E+00\r\n");
+    QCOMPARE(panel.text("CCLab"), QStringLiteral("1.5"));
 }
 
 QTEST_MAIN(TestDecoder)
