@@ -27,7 +27,6 @@ void IdentityQueries::FrameVersion_DblClick() {
         decoder_.discardUndecoded();
     if (!sender_.sendCommand(Commands::VersionQuery + Commands::End, CommandSender::Echo::Logged))
         return;
-    decoder_.queryWritten();
     state_.myTimer = VersionStep;
     state_.bReadVersion = true;
 }
@@ -42,7 +41,6 @@ void IdentityQueries::Veries_DblClick() {
         decoder_.discardUndecoded();
     if (!sender_.sendCommand(Commands::IdentityQuery + Commands::End, CommandSender::Echo::Logged))
         return;
-    decoder_.queryWritten();
     state_.myTimer = IdentityStep;
     state_.bReadVersion = true;
 }

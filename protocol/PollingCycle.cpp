@@ -25,6 +25,14 @@ void PollingCycle::SysTickTimer_Timer() {
         state_.bReadVersion = false;
         return;
     }
+    // A reply still outstanding gets one more interval before the next query
+    // goes out: a late reply must arrive while its own step is current, not
+    // be read as the next quantity. After that it is given up for lost.
+    if (comm_.PortOpen() && decoder_.replyOutstanding() && !heldForReply_) {
+        heldForReply_ = true;
+        return;
+    }
+    heldForReply_ = false;
     ++state_.myTimer;
     if (state_.myTimer > Commands::LastStep)
         state_.myTimer = Commands::FirstStep;
@@ -42,11 +50,12 @@ void PollingCycle::SysTickTimer_Timer() {
         // Whatever was not decoded by now answered an earlier query; read
         // under this step it would land in the wrong read-out.
         decoder_.discardUndecoded();
+        const bool givenUp = decoder_.replyOutstanding();
         if (!sender_.sendQuery(state_.myCmd))
             return;
         // An empty query (step 18 before any other step ran) asks nothing.
         if (!state_.myCmd.isEmpty())
-            decoder_.queryWritten();
+            decoder_.queryWritten(givenUp);
     } else {
         SeekCmd_Click();
     }

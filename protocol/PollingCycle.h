@@ -25,4 +25,5 @@ private:
     CommandSender& sender_;
     ReplyDecoder& decoder_;
     EventYield& yield_;
+    bool heldForReply_ = false;
 };

@@ -99,38 +99,33 @@ void ReplyDecoder::MSComm_OnComm() {
 void ReplyDecoder::takeInput() {
     state_.RxInput = comm_.Input();
     log_.countReceived(state_.RxInput.size());
+    if (state_.RxInput.contains(u'\n'))
+        replyOutstanding_ = false;
     state_.RxMsgStr += state_.RxInput;
     if (state_.RxMsgStr.size() > MaxBuffer)
         state_.RxMsgStr.remove(0, state_.RxMsgStr.size() - MaxBuffer);
-}
-
-void ReplyDecoder::dropStaleLine() {
     const qsizetype lf = state_.RxMsgStr.indexOf(u'\n');
-    if (lf < 0)
-        return;
-    lineSinceQuery_ = true;
-    if (!dropNextLine_)
-        return;
-    dropNextLine_ = false;
-    state_.RxMsgStr.remove(0, lf + 1);
+    if (distrustNextLine_ && lf >= 0) {
+        distrustNextLine_ = false;
+        state_.RxMsgStr.remove(0, lf + 1);
+    }
 }
 
-void ReplyDecoder::queryWritten() {
-    dropNextLine_ = !lineSinceQuery_;
-    lineSinceQuery_ = false;
+void ReplyDecoder::queryWritten(bool previousGivenUp) {
+    replyOutstanding_ = true;
+    distrustNextLine_ = previousGivenUp;
 }
 
 void ReplyDecoder::discardUndecoded() {
     const QString waiting = comm_.Input();
     log_.countReceived(waiting.size());
     if (waiting.contains(u'\n'))
-        lineSinceQuery_ = true;
+        replyOutstanding_ = false;
     state_.RxMsgStr.clear();
 }
 
 void ReplyDecoder::DecodeRxMsg() {
     takeInput();
-    dropStaleLine();
     // Each test reads the step afresh: an option selected by one of them may
     // run a handler that moves the step for the tests after it.
     decodeIdentity();

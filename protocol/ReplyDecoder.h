@@ -30,16 +30,16 @@ public:
     // next. The dropped bytes are still counted as received.
     void discardUndecoded();
 
-    // A query that expects a reply has just been written. When the query
-    // before it is still unanswered, the next complete line may be its late
-    // reply, which would land under the new step: that line is dropped
-    // unread. A reply that never comes therefore costs one more reading, and
-    // a late one is never shown as another quantity.
-    void queryWritten();
+    // A query that expects a reply has just been written. When the reply to
+    // the query before it was given up for lost, the next complete line may
+    // still be that late reply: it is dropped unread rather than shown as
+    // another quantity (a lost reply costs one more reading).
+    void queryWritten(bool previousGivenUp);
+    // No complete line has arrived since the last query was written.
+    bool replyOutstanding() const { return replyOutstanding_; }
 
 private:
     void takeInput();
-    void dropStaleLine();
     void decodeIdentity();
     void decodeVersion();
     void decodeChannel();
@@ -59,8 +59,8 @@ private:
     TrafficLog& log_;
     EventYield& yield_;
     RatingLimits& rating_;
-    bool lineSinceQuery_ = true;
-    bool dropNextLine_ = false;
+    bool replyOutstanding_ = false;
+    bool distrustNextLine_ = false;
 };
 
 // The read-out text of a number reply's value: the blank-prefixed form with

@@ -360,14 +360,18 @@ void TestDecoder::lateReplyIsNotShownAsTheNextQuantity() {
     PanelFixture panel;
     panel.open();
     panel.atStep(0);
-    panel.window->polling().SysTickTimer_Timer(); // step 1 asks for the voltage
-    panel.window->polling().SysTickTimer_Timer(); // step 2 asks for the current
-    // The voltage arrives late, after the current was asked for.
+    PollingCycle& polling = panel.window->polling();
+    polling.SysTickTimer_Timer(); // step 1 asks for the voltage
+    QCOMPARE(panel.takeWritten(), QStringLiteral("MEASure:SCALar:VOLTage:DC?CR"));
+    // Unanswered: the next tick holds the cycle for one interval.
+    polling.SysTickTimer_Timer();
+    QCOMPARE(panel.state.myTimer, qint16(1));
+    QCOMPARE(panel.takeWritten(), QString());
     panel.comm->receive("+1.20000E+01\r\n");
-    QCOMPARE(panel.text("ReadCurrentLab"), QStringLiteral("0.000"));
-    QCOMPARE(panel.text("ReadVolLab"), QStringLiteral("0"));
-    QCOMPARE(panel.state.RxByteCount, qint64(14));
-    // The current's own reply follows and is shown.
+    QCOMPARE(panel.text("ReadVolLab"), QStringLiteral("12"));
+    polling.SysTickTimer_Timer();
+    QCOMPARE(panel.state.myTimer, qint16(2));
+    QCOMPARE(panel.takeWritten(), QStringLiteral("MEASure:SCALar:CURRent:DC?CR"));
     panel.comm->receive("+8.50000E-01\r\n");
     QCOMPARE(panel.text("ReadCurrentLab"), QStringLiteral("0.85"));
 }
@@ -376,14 +380,23 @@ void TestDecoder::lostReplyCostsOneReading() {
     PanelFixture panel;
     panel.open();
     panel.atStep(0);
-    panel.window->polling().SysTickTimer_Timer(); // step 1: never answered
-    panel.window->polling().SysTickTimer_Timer(); // step 2
-    panel.comm->receive("+8.50000E-01\r\n");
+    PollingCycle& polling = panel.window->polling();
+    polling.SysTickTimer_Timer(); // step 1: never answered
+    polling.SysTickTimer_Timer(); // held
+    polling.SysTickTimer_Timer(); // step 2: the voltage is given up
+    QCOMPARE(panel.state.myTimer, qint16(2));
+    // The first line now may be the voltage, later than ever: not shown.
+    panel.comm->receive("+1.20000E+01\r\n");
     QCOMPARE(panel.text("ReadCurrentLab"), QStringLiteral("0.000"));
-    panel.window->polling().SysTickTimer_Timer(); // step 3
+    QCOMPARE(panel.text("ReadVolLab"), QStringLiteral("0"));
+    // The current's own reply, right behind it, is shown.
+    panel.comm->receive("+8.50000E-01\r\n");
+    QCOMPARE(panel.text("ReadCurrentLab"), QStringLiteral("0.85"));
+    // From then on every reply is read at once.
+    polling.SysTickTimer_Timer(); // step 3
     panel.comm->receive("+1.25000E+01\r\n");
     QCOMPARE(panel.text("CVLab"), QStringLiteral("12.5"));
-    panel.window->polling().SysTickTimer_Timer(); // step 4
+    polling.SysTickTimer_Timer(); // step 4
     panel.comm->receive("+1.50000E+00\r\n");
     QCOMPARE(panel.text("CCLab"), QStringLiteral("1.5"));
 }

@@ -1,5 +1,4 @@
-#include "app/VelmorMain.h"
-#include "serial/QtSerialControl.h"
+#include "support/SimBench.h"
 
 #include <QAbstractButton>
 #include <QComboBox>
@@ -11,99 +10,6 @@
 #include <QRadioButton>
 #include <QTemporaryDir>
 #include <QtTest>
-
-#ifndef VELMOR_SIM_BINARY
-#error "the end-to-end tests need the simulated supply"
-#endif
-
-namespace {
-
-// The simulated supply on COM200 in a temporary port-link folder, and a
-// panel on the real serial control beside it.
-struct Bench {
-    explicit Bench(const QStringList& simOptions = {}) {
-        log = folder.path() + "/commands.log";
-        sim.setProgram(QStringLiteral(VELMOR_SIM_BINARY));
-        sim.setArguments(
-            QStringList{"--com", "200", "--link-dir", folder.path(), "--log", log, "--quiet"} +
-            simOptions);
-        sim.setStandardInputFile(QProcess::nullDevice());
-        sim.start();
-        ready = sim.waitForStarted(5000);
-        QElapsedTimer clock;
-        clock.start();
-        while (ready && !QFile::exists(folder.path() + "/com200") && clock.elapsed() < 5000)
-            QTest::qWait(10);
-        ready = ready && QFile::exists(folder.path() + "/com200");
-        window = std::make_unique<VelmorMain>(
-            std::make_unique<QtSerialControl>(PortDirectory(folder.path())),
-            PortDirectory(folder.path()));
-        window->messageBoxes().replaceShower([this](const MessageBoxes::Box&) { ++boxes; });
-        window->show();
-    }
-    ~Bench() {
-        window.reset();
-        sim.terminate();
-        sim.waitForFinished(3000);
-    }
-
-    QString text(const char* name) const {
-        QObject* object = window->findChild<QObject*>(name);
-        if (auto* label = qobject_cast<QLabel*>(object))
-            return label->text();
-        if (auto* edit = qobject_cast<QLineEdit*>(object))
-            return edit->text();
-        return qobject_cast<QAbstractButton*>(object)->text();
-    }
-    void press(const char* name) { window->findChild<QAbstractButton*>(name)->click(); }
-    void choose(const char* list, const QString& item) {
-        auto* combo = window->findChild<QComboBox*>(list);
-        const int index = combo->findText(item);
-        combo->setCurrentIndex(index);
-        emit combo->activated(index);
-    }
-    bool open() {
-        auto* ports = window->findChild<QComboBox*>("CboCom");
-        if (ports->findText("COM200") < 0)
-            return false;
-        ports->setEditText("COM200");
-        press("CmdSwitch");
-        return window->MSComm().PortOpen();
-    }
-    // One polling tick, then the wait for the supply's reply to be read.
-    void tick() {
-        PanelState& state = window->panelState();
-        const bool skipped = state.bReadVersion;
-        const qint64 before = state.RxByteCount;
-        window->polling().SysTickTimer_Timer();
-        if (skipped)
-            return;
-        QElapsedTimer clock;
-        clock.start();
-        while (state.RxByteCount == before && clock.elapsed() < 1000)
-            QTest::qWait(2);
-        QTest::qWait(5);
-    }
-    void cycles(int count) {
-        for (int i = 0; i < count * 18; ++i)
-            tick();
-    }
-    QStringList commandsReceived() const {
-        QFile file(log);
-        if (!file.open(QIODevice::ReadOnly))
-            return {};
-        return QString::fromLatin1(file.readAll()).split('\n', Qt::SkipEmptyParts);
-    }
-
-    QTemporaryDir folder;
-    QString log;
-    QProcess sim;
-    bool ready = false;
-    std::unique_ptr<VelmorMain> window;
-    int boxes = 0;
-};
-
-} // namespace
 
 class TestEndToEnd : public QObject {
     Q_OBJECT
@@ -117,7 +23,7 @@ private slots:
 };
 
 void TestEndToEnd::readOutsShowTheSupply() {
-    Bench bench;
+    SimBench bench;
     QVERIFY(bench.ready);
     QVERIFY(bench.open());
     bench.cycles(2);
@@ -136,7 +42,7 @@ void TestEndToEnd::readOutsShowTheSupply() {
 }
 
 void TestEndToEnd::setpointReachesTheSupply() {
-    Bench bench;
+    SimBench bench;
     QVERIFY(bench.ready && bench.open());
     bench.choose("PowerTypeCombVol", "30  V");
     bench.window->findChild<QLineEdit*>("CVSetText")->setText("12.5");
@@ -149,7 +55,7 @@ void TestEndToEnd::setpointReachesTheSupply() {
 }
 
 void TestEndToEnd::outputAndModeRoundTrip() {
-    Bench bench;
+    SimBench bench;
     QVERIFY(bench.ready && bench.open());
     bench.choose("PowerTypeCombVol", "30  V");
     bench.choose("PowerTypeCombCur", "3   A");
@@ -173,7 +79,7 @@ void TestEndToEnd::outputAndModeRoundTrip() {
 }
 
 void TestEndToEnd::identityQueries() {
-    Bench bench;
+    SimBench bench;
     QVERIFY(bench.ready && bench.open());
     bench.window->identity().FrameVersion_DblClick();
     QTRY_COMPARE_WITH_TIMEOUT(bench.text("LabVersion"), QStringLiteral("V1.06"), 2000);
@@ -188,7 +94,7 @@ void TestEndToEnd::identityQueries() {
 }
 
 void TestEndToEnd::vanishingSupply() {
-    Bench bench({"--vanish-after", "1"});
+    SimBench bench({"--vanish-after", "1"});
     QVERIFY(bench.ready && bench.open());
     bench.press("SeekCmd");
     // The supply closes its terminal and removes its link together.
@@ -206,7 +112,7 @@ void TestEndToEnd::vanishingSupply() {
 }
 
 void TestEndToEnd::realTimers() {
-    Bench bench;
+    SimBench bench;
     QVERIFY(bench.ready && bench.open());
     bench.press("SeekCmd");
     QTRY_COMPARE_WITH_TIMEOUT(bench.text("CVLab"), QStringLiteral("5"), 4000);

@@ -37,7 +37,7 @@ void TestPolling::cycleOfEighteenSteps() {
                                   "APPL?CR"};
     QString log;
     for (int tick = 1; tick <= 20; ++tick) {
-        panel.window->polling().SysTickTimer_Timer();
+        panel.tickAnswered();
         const int step = (tick - 1) % 18 + 1;
         QCOMPARE(int(panel.state.myTimer), step);
         const QString query = step <= 9 ? expected[step - 1] : QStringLiteral("APPL?CR");
@@ -51,7 +51,7 @@ void TestPolling::cycleOfEighteenSteps() {
 void TestPolling::firstTickPollsStepOne() {
     PanelFixture panel;
     panel.open();
-    panel.window->polling().SysTickTimer_Timer();
+    panel.tickAnswered();
     QCOMPARE(panel.state.myTimer, qint16(1));
     QCOMPARE(panel.takeWritten(), QStringLiteral("MEASure:SCALar:VOLTage:DC?CR"));
     panel.state.myTimer = 18;
@@ -86,12 +86,12 @@ void TestPolling::outputSwitchRunsLastStepThenRestarts() {
     PanelFixture panel;
     panel.open();
     panel.atStep(6);
-    panel.window->polling().SysTickTimer_Timer(); // step 7
+    panel.tickAnswered(); // step 7
     panel.takeWritten();
     panel.find<QAbstractButton>("OutPutButton")->click();
     QCOMPARE(panel.takeWritten(), QStringLiteral("OUTP 1CR"));
     QCOMPARE(panel.state.myTimer, qint16(17));
-    panel.window->polling().SysTickTimer_Timer();
+    panel.tickAnswered();
     QCOMPARE(panel.state.myTimer, qint16(18));
     QCOMPARE(panel.takeWritten(), QStringLiteral("OUTPut:STATe?CR"));
     panel.window->polling().SysTickTimer_Timer();

@@ -19,6 +19,14 @@ struct PanelFixture {
     void open();
     // Starts from a given step with a clean log and write record.
     void atStep(qint16 step);
+    // A complete line that decodes to nothing: the supply answered, so the
+    // next tick does not wait for a reply.
+    void answerSilently() { comm->receive("\n"); }
+    // A polling tick followed by such an answer.
+    void tickAnswered() {
+        window->polling().SysTickTimer_Timer();
+        answerSilently();
+    }
     // The text written since the last call, as one string.
     QString takeWritten();
 
