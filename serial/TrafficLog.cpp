@@ -39,8 +39,10 @@ QString visibleLogText(const QString& text) {
 TrafficLog::TrafficLog(PanelState& state, QPlainTextEdit& view, QLineEdit& rxCount,
                        QLineEdit& txCount)
     : state_(state), view_(view), rxCount_(rxCount), txCount_(txCount) {
-    // Keeps the widget's document bounded along with the text.
+    // Keeps the widget's document bounded along with the text; an undo
+    // history of every line appended would grow without end.
     view_.setMaximumBlockCount(4000);
+    view_.setUndoRedoEnabled(false);
 }
 
 void TrafficLog::appendCommandLine(const QString& command) {

@@ -1,0 +1,82 @@
+#include "support/PanelFixture.h"
+#include "support/ScriptedSupply.h"
+
+#include <QtTest>
+
+#include <malloc.h>
+
+namespace {
+
+#if defined(__SANITIZE_ADDRESS__)
+// The sanitizers' allocator keeps freed memory in quarantine and makes every
+// tick many times slower: the run is shorter and memory is not judged.
+constexpr int kTicks = 100000;
+constexpr bool kJudgeMemory = false;
+#else
+constexpr int kTicks = 1000000;
+constexpr bool kJudgeMemory = true;
+#endif
+
+std::size_t heapInUse() {
+    return mallinfo2().uordblks;
+}
+
+} // namespace
+
+class TestSoak : public QObject {
+    Q_OBJECT
+private slots:
+    void daysOfPolling();
+};
+
+void TestSoak::daysOfPolling() {
+    PanelFixture panel;
+    panel.open();
+    // Nothing else runs at the yields: the ticks follow one another directly,
+    // without the 500 ms between them.
+    panel.window->eventYield().replace([] {});
+    const QMap<QByteArray, QByteArray> replies = typicalReplies();
+    qint64 received = 0;
+    qint64 sent = panel.state.TxByteCount;
+    std::size_t heapAfterWarmUp = 0;
+    std::size_t heapPeak = 0;
+    int longestLog = 0;
+
+    for (int tick = 1; tick <= kTicks; ++tick) {
+        panel.comm->writes.clear();
+        panel.window->polling().SysTickTimer_Timer();
+        for (const QByteArray& query : std::as_const(panel.comm->writes)) {
+            sent += query.size();
+            const QByteArray reply = replies.value(query);
+            received += reply.size();
+            panel.comm->receive(reply);
+        }
+        // Each tick is an event of its own in the running program: what it
+        // posted is delivered before the next one.
+        QCoreApplication::processEvents();
+        longestLog = std::max(longestLog, int(panel.window->trafficLog().text().size()));
+        if (tick == kTicks / 10)
+            heapAfterWarmUp = heapInUse();
+        if (tick > kTicks / 10)
+            heapPeak = std::max(heapPeak, heapInUse());
+    }
+
+    QCOMPARE(panel.state.RxByteCount, received);
+    QCOMPARE(panel.state.TxByteCount, sent);
+    QCOMPARE(panel.text("TxtRXCount"), QStringLiteral("RX:") + QString::number(received));
+    QCOMPARE(panel.text("TxtTXCount"), QStringLiteral("TX:") + QString::number(sent));
+    QVERIFY(received > 65535);
+    QVERIFY(longestLog <= TrafficLog::MaxChars);
+    // Past 65535 received bytes every number reply empties the log.
+    QVERIFY(panel.window->trafficLog().text().size() < 200);
+    QCOMPARE(panel.text("ReadVolLab"), QStringLiteral("12"));
+    QCOMPARE(panel.text("OCPLab"), QStringLiteral("3.3"));
+    qInfo("%d ticks: %lld bytes received, %lld sent; heap after warm-up %zu, peak after %zu",
+          kTicks, received, sent, heapAfterWarmUp, heapPeak);
+    if (kJudgeMemory)
+        QVERIFY2(heapPeak < heapAfterWarmUp + 256 * 1024,
+                 qPrintable(QString::number(heapPeak - heapAfterWarmUp)));
+}
+
+QTEST_MAIN(TestSoak)
+#include "test_soak.moc"
