@@ -21,14 +21,7 @@ IdentityQueries::IdentityQueries(PanelState& state, Controls& ui, SerialControl&
     : state_(state), ui_(ui), comm_(comm), sender_(sender), decoder_(decoder) {}
 
 void IdentityQueries::FrameVersion_DblClick() {
-    ui_.LabVersion->clear();
-    // Text left from earlier replies would otherwise be shown as the version.
-    if (comm_.PortOpen())
-        decoder_.discardUndecoded();
-    if (!sender_.sendCommand(Commands::VersionQuery + Commands::End, CommandSender::Echo::Logged))
-        return;
-    state_.myTimer = VersionStep;
-    state_.bReadVersion = true;
+    sendQuery(*ui_.LabVersion, Commands::VersionQuery, VersionStep);
 }
 
 void IdentityQueries::LabVersion_DblClick() {
@@ -36,15 +29,21 @@ void IdentityQueries::LabVersion_DblClick() {
 }
 
 void IdentityQueries::Veries_DblClick() {
-    ui_.LabSeries->clear();
-    if (comm_.PortOpen())
-        decoder_.discardUndecoded();
-    if (!sender_.sendCommand(Commands::IdentityQuery + Commands::End, CommandSender::Echo::Logged))
-        return;
-    state_.myTimer = IdentityStep;
-    state_.bReadVersion = true;
+    sendQuery(*ui_.LabSeries, Commands::IdentityQuery, IdentityStep);
 }
 
 void IdentityQueries::LabSeries_Click() {
     Veries_DblClick();
+}
+
+void IdentityQueries::sendQuery(QLabel& label, const QString& query, qint16 step) {
+    label.clear();
+    // Text left from earlier replies would otherwise be shown as the reply.
+    if (comm_.PortOpen())
+        decoder_.discardUndecoded();
+    if (!sender_.sendCommand(query + Commands::End, CommandSender::Echo::Logged))
+        return;
+    // The next tick is skipped, so that the reply arrives under this step.
+    state_.myTimer = step;
+    state_.bReadVersion = true;
 }

@@ -1,6 +1,9 @@
 #pragma once
 
+#include <QString>
+
 class CommandSender;
+class QLabel;
 class ReplyDecoder;
 class SerialControl;
 struct Controls;
@@ -19,6 +22,8 @@ public:
     void LabSeries_Click();
 
 private:
+    void sendQuery(QLabel& label, const QString& query, qint16 step);
+
     PanelState& state_;
     Controls& ui_;
     SerialControl& comm_;

@@ -10,13 +10,6 @@
 
 namespace {
 
-void choose(PanelFixture& panel, const char* list, const QString& item) {
-    auto* combo = panel.find<QComboBox>(list);
-    const int index = combo->findText(item);
-    combo->setCurrentIndex(index);
-    emit combo->activated(index);
-}
-
 // The events a real double-click delivers: press, release, double-click,
 // release.
 void doubleClick(QWidget* widget) {
@@ -97,8 +90,8 @@ void TestHandlers::commands() {
     QFETCH(int, stepAfter);
     PanelFixture panel;
     panel.open();
-    choose(panel, "PowerTypeCombVol", "30  V");
-    choose(panel, "PowerTypeCombCur", "3   A");
+    panel.choose("PowerTypeCombVol", "30  V");
+    panel.choose("PowerTypeCombCur", "3   A");
     panel.atStep(11);
     const QByteArray name = control.toLatin1();
     auto* button = panel.find<QAbstractButton>(name.constData());
@@ -129,8 +122,8 @@ void TestHandlers::closedPortSendsNothing_data() {
 void TestHandlers::closedPortSendsNothing() {
     QFETCH(QString, control);
     PanelFixture panel;
-    choose(panel, "PowerTypeCombVol", "30  V");
-    choose(panel, "PowerTypeCombCur", "3   A");
+    panel.choose("PowerTypeCombVol", "30  V");
+    panel.choose("PowerTypeCombCur", "3   A");
     panel.find<QLineEdit>("OVPSetText")->setText("10");
     panel.find<QLineEdit>("OCPSetText")->setText("1");
     panel.state.myTimer = 11;
@@ -186,8 +179,8 @@ void TestHandlers::modeClicksSteerChannels() {
 void TestHandlers::reportedSeriesMode() {
     PanelFixture panel;
     panel.open();
-    choose(panel, "PowerTypeCombVol", "30  V");
-    choose(panel, "PowerTypeCombCur", "3   A");
+    panel.choose("PowerTypeCombVol", "30  V");
+    panel.choose("PowerTypeCombCur", "3   A");
     panel.atStep(8);
     panel.comm->receive("2\r\n");
     QVERIFY(panel.find<QRadioButton>("SERcmd")->isChecked());
@@ -206,7 +199,7 @@ void TestHandlers::reportedSeriesMode() {
 
 void TestHandlers::setpointRangeBeforePort() {
     PanelFixture panel;
-    choose(panel, "PowerTypeCombVol", "30  V");
+    panel.choose("PowerTypeCombVol", "30  V");
     panel.state.myTimer = 9;
     panel.find<QLineEdit>("CVSetText")->setText("31.51");
     panel.find<QAbstractButton>("VOLSetCmd")->click();
@@ -275,8 +268,8 @@ void TestHandlers::setpointEntriesRead() {
     QFETCH(QByteArray, written);
     PanelFixture panel;
     panel.open();
-    choose(panel, "PowerTypeCombVol", "30  V");
-    choose(panel, "PowerTypeCombCur", "1   A");
+    panel.choose("PowerTypeCombVol", "30  V");
+    panel.choose("PowerTypeCombCur", "1   A");
     panel.find<QLineEdit>(entryName.toLatin1().constData())->setText(entry);
     panel.find<QAbstractButton>(button.toLatin1().constData())->click();
     if (written.isEmpty()) {

@@ -10,15 +10,6 @@
 
 namespace {
 
-// Selects a list item as the operator does.
-void choose(PanelFixture& panel, const char* list, const QString& item) {
-    auto* combo = panel.find<QComboBox>(list);
-    const int index = combo->findText(item);
-    QVERIFY2(index >= 0, qPrintable(item));
-    combo->setCurrentIndex(index);
-    emit combo->activated(index);
-}
-
 // The two numbers of a range caption.
 QPair<QString, QString> captionRange(const QString& caption) {
     static const QRegularExpression range(QStringLiteral(":\\s*(\\S+)\\s*-\\s*(\\S+)$"));
@@ -89,7 +80,7 @@ void TestLimits::shownLimitsPassAndNeighboursFail() {
     PanelFixture panel;
     panel.open();
     panel.state.PowerMode = qint16(mode);
-    choose(panel, voltage ? "PowerTypeCombVol" : "PowerTypeCombCur", item);
+    panel.choose(voltage ? "PowerTypeCombVol" : "PowerTypeCombCur", item);
     const auto& s = panel.state;
     const double bounds[2][2] = {
         {voltage ? s.CVSetValueMin : s.CCSetValueMin, voltage ? s.CVSetValueMax : s.CCSetValueMax},
@@ -151,7 +142,7 @@ void TestLimits::workedValues() {
     PanelFixture panel;
     panel.state.PowerMode = qint16(mode);
     const bool voltage = item.endsWith('V');
-    choose(panel, voltage ? "PowerTypeCombVol" : "PowerTypeCombCur", item);
+    panel.choose(voltage ? "PowerTypeCombVol" : "PowerTypeCombCur", item);
     const Entry* entries = voltage ? kVoltageEntries : kCurrentEntries;
     QTEST(panel.text(entries[0].caption), "rangeCaption");
     QTEST(panel.text(entries[1].caption), "protectionCaption");
@@ -163,19 +154,19 @@ void TestLimits::workedValues() {
 
 void TestLimits::halvesAreIndependent() {
     PanelFixture panel;
-    choose(panel, "PowerTypeCombVol", " 5  V");
+    panel.choose("PowerTypeCombVol", " 5  V");
     QVERIFY(panel.find<QAbstractButton>("VOLSetCmd")->isEnabled());
     QVERIFY(panel.find<QAbstractButton>("OVPSetCmd")->isEnabled());
     QVERIFY(!panel.find<QAbstractButton>("CURSetCmd")->isEnabled());
     QVERIFY(!panel.find<QAbstractButton>("OCPSetCmd")->isEnabled());
     QCOMPARE(panel.text("CURSetLab"), QStringLiteral("恒流设定(A):0 - 5"));
     QCOMPARE(panel.state.SysPowerVol, qint16(5));
-    choose(panel, "PowerTypeCombCur", "1   A");
+    panel.choose("PowerTypeCombCur", "1   A");
     QVERIFY(panel.find<QAbstractButton>("CURSetCmd")->isEnabled());
     QCOMPARE(panel.state.SysPowerCur, 1.0);
     // Recomputing the same text again gives the same and rewrites entries.
     panel.find<QLineEdit>("OVPSetText")->setText("4");
-    choose(panel, "PowerTypeCombVol", " 5  V");
+    panel.choose("PowerTypeCombVol", " 5  V");
     QCOMPARE(panel.text("OVPSetText"), QStringLiteral("5.5"));
     QCOMPARE(panel.text("VOLSetLab"), QStringLiteral("恒压值范围: 0 - 5.25"));
 }
@@ -202,8 +193,8 @@ void TestLimits::modeReportWithoutRating() {
 void TestLimits::modeReportRewritesEntries() {
     PanelFixture panel;
     panel.open();
-    choose(panel, "PowerTypeCombVol", "30  V");
-    choose(panel, "PowerTypeCombCur", "3   A");
+    panel.choose("PowerTypeCombVol", "30  V");
+    panel.choose("PowerTypeCombCur", "3   A");
     panel.find<QLineEdit>("OVPSetText")->setText("12");
     panel.atStep(8);
     panel.comm->receive("2\r\n");
@@ -236,8 +227,8 @@ void TestLimits::ratingThatDoesNotFitIsRefused() {
     QFETCH(int, reportedMode);
     PanelFixture panel;
     panel.open();
-    choose(panel, "PowerTypeCombVol", "30  V");
-    choose(panel, "PowerTypeCombCur", "3   A");
+    panel.choose("PowerTypeCombVol", "30  V");
+    panel.choose("PowerTypeCombCur", "3   A");
     const PanelState before = panel.state;
     const QString captions = panel.text("VOLSetLab") + panel.text("OVPSetLab") +
                              panel.text("CURSetLab") + panel.text("OCPSetLab");

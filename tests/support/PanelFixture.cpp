@@ -27,6 +27,15 @@ void PanelFixture::open() {
     find<QAbstractButton>("CmdSwitch")->click();
 }
 
+void PanelFixture::choose(const char* list, const QString& item) {
+    auto* combo = find<QComboBox>(list);
+    const int index = combo->findText(item);
+    if (index < 0)
+        qFatal("no item \"%s\" in %s", qPrintable(item), list);
+    combo->setCurrentIndex(index);
+    emit combo->activated(index);
+}
+
 void PanelFixture::atStep(qint16 step) {
     state.myTimer = step;
     comm->writes.clear();

@@ -17,6 +17,8 @@ struct PanelFixture {
 
     // Picks COM3 and presses the port button.
     void open();
+    // Selects a list item as the operator does.
+    void choose(const char* list, const QString& item);
     // Starts from a given step with a clean log and write record.
     void atStep(qint16 step);
     // A complete line that decodes to nothing: the supply answered, so the
