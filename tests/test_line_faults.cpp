@@ -117,7 +117,11 @@ void TestLineFaults::floodLeavesPanelResponsive() {
     qInfo("flood: worst timer gap %lld ms, resident %lld kB -> %lld kB", worstGap, rssBefore,
           rssAfter);
     QVERIFY2(worstGap < 500, qPrintable(QString::number(worstGap)));
+#if !defined(__SANITIZE_ADDRESS__)
+    // (The address sanitizer holds freed memory back in quarantine: resident
+    // memory says nothing about growth there.)
     QVERIFY2(rssAfter - rssBefore < 16 * 1024, qPrintable(QString::number(rssAfter - rssBefore)));
+#endif
     QVERIFY(bench.window->MSComm().PortOpen());
     // Once the flood ends the cycle reads the supply again.
     QTRY_COMPARE_WITH_TIMEOUT(bench.text("OVPLab"), QStringLiteral("33"), 12000);
