@@ -5,7 +5,6 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSerialPortInfo>
 #include <QStandardPaths>
 
 #include <sys/stat.h>
@@ -28,7 +27,8 @@ bool isCharacterDevice(const QString& path) {
 
 } // namespace
 
-PortDirectory::PortDirectory(QString linkFolder) : linkFolder_(std::move(linkFolder)) {}
+PortDirectory::PortDirectory(QString linkFolder, QString sysfsTty)
+    : linkFolder_(std::move(linkFolder)), sysfsTty_(std::move(sysfsTty)) {}
 
 QString PortDirectory::defaultLinkFolder() {
     return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
@@ -51,20 +51,21 @@ QString PortDirectory::devicePath(int port) const {
     return {};
 }
 
-void PortDirectory::refreshListing() {
-    listed_.clear();
-    const auto ports = QSerialPortInfo::availablePorts();
-    for (const QSerialPortInfo& info : ports)
-        listed_.insert(info.systemLocation());
-}
-
 qint32 PortDirectory::ComPortExists(int port) const {
     const QString path = devicePath(port);
-    if (path.isEmpty())
+    if (path.isEmpty() || !isCharacterDevice(path))
         return 0;
     if (path.startsWith(linkFolder_))
-        return isCharacterDevice(path) ? 1 : 0;
-    return listed_.contains(path) ? 1 : 0;
+        return 1;
+    // Asking the serial driver itself would mean opening every device; its
+    // port type in sysfs says the same. 0 is "no UART here".
+    const QString name = path.mid(path.lastIndexOf(u'/') + 1);
+    if (!name.startsWith(QLatin1String("ttyS")))
+        return 1;
+    QFile type(sysfsTty_ + u'/' + name + QStringLiteral("/type"));
+    if (!type.open(QIODevice::ReadOnly))
+        return 0;
+    return type.readAll().trimmed().toInt() != 0 ? 1 : 0;
 }
 
 quint8 portNumberFromText(const QString& text) {

@@ -1,6 +1,5 @@
 #pragma once
 
-#include <QSet>
 #include <QString>
 #include <QStringList>
 
@@ -15,7 +14,9 @@ public:
     static constexpr int FirstPort = 1;
     static constexpr int LastPort = 256;
 
-    explicit PortDirectory(QString linkFolder);
+    // sysfsTty is where the kernel describes its tty devices; tests may
+    // point it elsewhere.
+    explicit PortDirectory(QString linkFolder, QString sysfsTty = QStringLiteral("/sys/class/tty"));
 
     // The generic config location + /velmor/ports.
     static QString defaultLinkFolder();
@@ -25,19 +26,17 @@ public:
     // The device path for port n, or empty when n stands for none.
     QString devicePath(int port) const;
 
-    // Takes one listing of the system's serial ports for the tests that
-    // follow, so that a scan of all port numbers asks the system once.
-    void refreshListing();
-
-    // Nonzero when port n's device exists as a serial device: a table device
-    // that the system lists, or a link that resolves to a character device.
+    // Nonzero when port n's device exists as a serial device: a link that
+    // resolves to a character device, or a table device node whose serial
+    // driver has a port behind it (a ttyS node exists for every possible
+    // UART; the kernel's port type tells whether one is there).
     qint32 ComPortExists(int port) const;
 
 private:
     QString linkPath(int port) const;
 
     QString linkFolder_;
-    QSet<QString> listed_;
+    QString sysfsTty_;
 };
 
 // The port number in a CboCom text: "COM" (upper case only) and blanks

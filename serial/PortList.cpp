@@ -11,7 +11,6 @@ PortList::PortList(PanelState& state, PortDirectory& ports, QComboBox& CboCom)
 void PortList::fill() {
     CboCom_.clear();
     CboCom_.clearEditText();
-    ports_.refreshListing();
     for (int port = PortDirectory::FirstPort; port <= PortDirectory::LastPort; ++port) {
         state_.PortFound = ports_.ComPortExists(port);
         if (state_.PortFound != 0)

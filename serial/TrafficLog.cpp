@@ -43,6 +43,9 @@ TrafficLog::TrafficLog(PanelState& state, QPlainTextEdit& view, QLineEdit& rxCou
     // history of every line appended would grow without end.
     view_.setMaximumBlockCount(4000);
     view_.setUndoRedoEnabled(false);
+    showTimer_.setSingleShot(true);
+    showTimer_.setInterval(ShowIntervalMs);
+    QObject::connect(&showTimer_, &QTimer::timeout, [this] { show(); });
 }
 
 void TrafficLog::appendCommandLine(const QString& command) {
@@ -62,19 +65,31 @@ void TrafficLog::append(const QString& line) {
     // Trimming to three quarters makes the cut rare instead of once per line.
     if (text_.size() > MaxChars)
         text_.remove(0, text_.size() - MaxChars * 3 / 4);
+    unshown_ += line;
+    if (unshown_.size() > MaxChars)
+        unshown_.remove(0, unshown_.size() - MaxChars);
+    if (!showTimer_.isActive())
+        showTimer_.start();
+}
+
+void TrafficLog::show() {
+    if (unshown_.isEmpty())
+        return;
     // Appending through a cursor keeps the layout of what is already shown;
     // the operator's scroll position stays unless they were at the end.
     QScrollBar* bar = view_.verticalScrollBar();
     const bool atEnd = bar->value() == bar->maximum();
     QTextCursor cursor(view_.document());
     cursor.movePosition(QTextCursor::End);
-    cursor.insertText(visibleLogText(line));
+    cursor.insertText(visibleLogText(unshown_));
+    unshown_.clear();
     if (atEnd)
         bar->setValue(bar->maximum());
 }
 
 void TrafficLog::empty() {
     text_.clear();
+    unshown_.clear();
     view_.clear();
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QTimer>
 
 class QLineEdit;
 class QPlainTextEdit;
@@ -10,7 +11,9 @@ struct PanelState;
 //
 // The log's text is kept here exactly as appended (CR LF after commands, a
 // lone LF after polling queries); the widget shows it with the control
-// characters made harmless. The widget is appended to, never rewritten.
+// characters made harmless. The widget is appended to, never rewritten, and
+// at most four times a second: redrawing the log after every line was most
+// of what polling cost.
 class TrafficLog {
 public:
     // A log longer than this is emptied by the next counted number reply.
@@ -21,6 +24,7 @@ public:
     // days): the oldest text goes first. The widget keeps its own bound in
     // lines.
     static constexpr int MaxChars = 100000;
+    static constexpr int ShowIntervalMs = 250;
 
     TrafficLog(PanelState& state, QPlainTextEdit& view, QLineEdit& rxCount, QLineEdit& txCount);
 
@@ -40,6 +44,9 @@ public:
     void emptyIfTooLong();
     void emptyIfCountReached();
 
+    // Hands the lines not yet shown to the widget.
+    void show();
+
     void Command1_Click();
     void CmdClearCounter_Click();
 
@@ -52,6 +59,8 @@ private:
     QLineEdit& rxCount_;
     QLineEdit& txCount_;
     QString text_;
+    QString unshown_;
+    QTimer showTimer_;
 };
 
 // The log text as the widget shows it: CR dropped, LF kept, every other

@@ -7,7 +7,6 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QRadioButton>
-#include <QSerialPortInfo>
 #include <QTimer>
 #include <QToolButton>
 #include <QtTest>
@@ -24,6 +23,7 @@ private slots:
     void timersAtStart();
     void portListFromLinks();
     void noPortsLeavesListEmpty();
+    void uartPresenceDecidesTtyS();
     void messageLineCountdown();
     void messageReplacedRestartsCount();
     void exitClosesPort();
@@ -251,12 +251,37 @@ void TestWindow::portListFromLinks() {
 }
 
 void TestWindow::noPortsLeavesListEmpty() {
-    if (!QSerialPortInfo::availablePorts().isEmpty())
-        QSKIP("this machine has serial ports of its own");
-    PanelFixture panel;
-    auto* list = panel.find<QComboBox>("CboCom");
+    if (!QDir("/dev").entryList({"ttyUSB*", "ttyACM*"}, QDir::System).isEmpty())
+        QSKIP("this machine has USB serial ports of its own");
+    // No links, and no UART behind any ttyS node.
+    QTemporaryDir links;
+    QTemporaryDir sysfs;
+    VelmorMain window(std::make_unique<ScriptedSerialControl>(),
+                      PortDirectory(links.path(), sysfs.path()));
+    auto* list = window.findChild<QComboBox*>("CboCom");
     QCOMPARE(list->count(), 0);
     QVERIFY(list->currentText().isEmpty());
+    QCOMPARE(int(window.panelState().MyOpenPort), 0);
+}
+
+void TestWindow::uartPresenceDecidesTtyS() {
+    if (!QFileInfo("/dev/ttyS0").exists())
+        QSKIP("no /dev/ttyS0 node on this machine");
+    QTemporaryDir links;
+    QTemporaryDir sysfs;
+    PortDirectory ports(links.path(), sysfs.path());
+    QCOMPARE(ports.ComPortExists(1), 0); // nothing known about the port
+    QVERIFY(QDir(sysfs.path()).mkpath("ttyS0"));
+    QFile type(sysfs.path() + "/ttyS0/type");
+    QVERIFY(type.open(QIODevice::WriteOnly));
+    type.write("0\n");
+    type.close();
+    QCOMPARE(ports.ComPortExists(1), 0); // a node without a UART
+    QVERIFY(type.open(QIODevice::WriteOnly));
+    type.write("4\n");
+    type.close();
+    QCOMPARE(ports.ComPortExists(1), 1); // a 16550A
+    QCOMPARE(ports.ComPortExists(2), 0); // no ttyS1 node
 }
 
 void TestWindow::messageLineCountdown() {

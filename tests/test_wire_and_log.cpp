@@ -17,6 +17,7 @@ private slots:
     void countThresholdEmptiesLog();
     void logStaysBounded();
     void logShowsControlCharactersHarmlessly();
+    void widgetFollowsTheLog();
 };
 
 void TestWireAndLog::commandLeavesAsOneWriteByteForByte() {
@@ -164,6 +165,23 @@ void TestWireAndLog::logShowsControlCharactersHarmlessly() {
              QStringLiteral("TX>>:A\nRX<<:␛[2J␇\n"));
     QCOMPARE(visibleLogText(QString(QChar(0x7f)) + QChar(0x85) + QChar(0xe9)),
              QStringLiteral("␡\uFFFDé"));
+}
+
+void TestWireAndLog::widgetFollowsTheLog() {
+    PanelFixture panel;
+    panel.open();
+    panel.atStep(16);
+    panel.find<QAbstractButton>("Op2")->click();
+    panel.window->polling().SysTickTimer_Timer();
+    panel.comm->receive("V1.\x1b"
+                        "06\r\n");
+    const QString expected = visibleLogText(panel.window->trafficLog().text());
+    QCOMPARE(expected, QStringLiteral("TX>>:APPL 2CR\nTX>>:\n\nRX<<:V1.␛06\n"));
+    // The widget catches up within its interval, in one append.
+    auto* view = panel.find<QPlainTextEdit>("TxtReceive");
+    QTRY_COMPARE_WITH_TIMEOUT(view->toPlainText(), expected, 2000);
+    panel.find<QAbstractButton>("Command1")->click();
+    QCOMPARE(view->toPlainText(), QString());
 }
 
 QTEST_MAIN(TestWireAndLog)
