@@ -1,6 +1,6 @@
 #include "NumberText.h"
 
-#include <QLocale>
+#include <QRegularExpression>
 
 #include <charconv>
 #include <cmath>
@@ -241,11 +241,15 @@ std::optional<qint16> toInt16(double value) {
 }
 
 std::optional<qint16> wholeTextToInt16(QStringView text) {
-    bool ok = false;
-    const double value = QLocale::c().toDouble(text.trimmed(), &ok);
-    if (!ok)
+    // The whole text, blanks around it aside, must be one number: digits
+    // with at most one point, an optional sign and exponent. A number too
+    // small for a double is 0, as the leading-number rule reads it.
+    static const QRegularExpression number(
+        QStringLiteral("^[+-]?(?:[0-9]+\\.?[0-9]*|\\.[0-9]+)(?:[EeDd][+-]?[0-9]+)?$"));
+    const QStringView trimmed = text.trimmed();
+    if (!number.match(trimmed.toString()).hasMatch())
         return std::nullopt;
-    return toInt16(value);
+    return toInt16(leadingNumber(trimmed));
 }
 
 QString plainDecimal(double value) {

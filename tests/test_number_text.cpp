@@ -132,6 +132,15 @@ void TestNumberText::int16Conversions() {
     QVERIFY(!wholeTextToInt16(u"8V"));
     QVERIFY(!wholeTextToInt16(u""));
     QVERIFY(!wholeTextToInt16(u"40000"));
+    QVERIFY(!wholeTextToInt16(u"1 2"));
+    QVERIFY(!wholeTextToInt16(u"1e"));
+    QVERIFY(!wholeTextToInt16(u"."));
+    QVERIFY(!wholeTextToInt16(u"inf"));
+    QVERIFY(!wholeTextToInt16(u"1e999"));
+    QCOMPARE(wholeTextToInt16(u"2D0").value(), qint16(2));
+    QCOMPARE(wholeTextToInt16(u"-.5").value(), qint16(0));
+    // Too small for a double is 0, as the leading-number rule reads it.
+    QCOMPARE(wholeTextToInt16(u"             1e-400").value(), qint16(0));
 }
 
 void TestNumberText::decimalForms_data() {
