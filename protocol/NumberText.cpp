@@ -74,7 +74,14 @@ struct Scientific {
     bool zero = false;
 };
 
+// The largest value with 15 significant digits that a double can hold.
+constexpr double kLargest15Digits = 1.79769313486231e308;
+
 Scientific scientific(double value) {
+    // Rounding the largest doubles to 15 digits would carry them past the
+    // largest double, and their text would no longer read back as a number.
+    if (std::abs(value) > kLargest15Digits)
+        value = std::copysign(kLargest15Digits, value);
     Scientific sci;
     char buf[64];
     const auto res = std::to_chars(buf, buf + sizeof buf, value, std::chars_format::scientific, 14);

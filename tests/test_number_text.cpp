@@ -199,6 +199,9 @@ void TestNumberText::decimalForms_data() {
     QTest::newRow("rounds up to a new order") << 0.99999999999999999 << "1"
                                               << " 1"
                                               << "1";
+    QTest::newRow("largest double") << std::numeric_limits<double>::max() << "1.79769313486231E+308"
+                                    << " 1.79769313486231E+308"
+                                    << "1.79769313486231E+308";
     QTest::newRow("one third") << 1.0 / 3 << "0.333333333333333"
                                << " .333333333333333"
                                << "0.333333333333333";
@@ -217,8 +220,15 @@ void TestNumberText::decimalForms() {
 void TestNumberText::decimalFormsRoundTrip() {
     // The text a setpoint goes out as reads back as the same number to 15
     // significant digits, whatever its size.
-    const double values[] = {0.0,           1e-300, 3.14159265358979,     -42.125,
-                             6.02214076e23, 1e-5,   0.000123456789012345, 123456.789};
+    const double values[] = {-std::numeric_limits<double>::max(),
+                             0.0,
+                             1e-300,
+                             3.14159265358979,
+                             -42.125,
+                             6.02214076e23,
+                             1e-5,
+                             0.000123456789012345,
+                             123456.789};
     for (double value : values) {
         const double back = NumberText::leadingNumber(plainDecimal(value));
         QVERIFY2(std::abs(back - value) <= std::abs(value) * 1e-14,
