@@ -124,7 +124,13 @@ bool isCleanNumber(QStringView text) {
 double cLibraryRounded(double value) {
     char text[64];
     std::snprintf(text, sizeof text, "%.14e", value);
-    return std::strtod(text, nullptr);
+    const double rounded = std::strtod(text, nullptr);
+    // Rounded to 15 digits the largest doubles pass the largest double; the
+    // panel keeps them at the largest 15-digit value instead, so that the
+    // text still reads back as a number.
+    if (std::isinf(rounded))
+        return std::copysign(1.79769313486231e308, value);
+    return rounded;
 }
 
 void checkRounding(double value, QStringList& results) {
