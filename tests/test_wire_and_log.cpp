@@ -119,8 +119,10 @@ void TestWireAndLog::logEmptiedOnlyByCountedReply() {
     panel.open();
     panel.atStep(3);
     // Commands alone grow the log past 4000 characters and never empty it.
-    while (panel.window->trafficLog().text().size() <= 4000)
-        panel.find<QAbstractButton>("Op2")->click(), panel.find<QAbstractButton>("OP1")->click();
+    while (panel.window->trafficLog().text().size() <= 4000) {
+        panel.find<QAbstractButton>("Op2")->click();
+        panel.find<QAbstractButton>("OP1")->click();
+    }
     QVERIFY(panel.window->trafficLog().text().size() > 4000);
     // A number reply that does not begin with a sign is logged, not counted.
     panel.comm->receive("X1.23456E+01\r\n");
