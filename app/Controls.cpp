@@ -275,7 +275,6 @@ void buildControls(QWidget* window, Controls& ui) {
     buildReadOuts(window, ui);
     buildLogAndStatus(window, ui);
 
-    ui.SysTickTimer = timer(window, "SysTickTimer", 500);
     ui.TmrAutoSend = timer(window, "TmrAutoSend", 2000);
     ui.Timer1 = timer(window, "Timer1", 1000);
 }

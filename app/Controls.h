@@ -101,8 +101,7 @@ struct Controls {
     QLabel* LblNewDate = nullptr;
     QLabel* LblNowTime = nullptr;
 
-    // Timers
-    QTimer* SysTickTimer = nullptr;
+    // Timers (the polling timer belongs to the polling cycle)
     QTimer* TmrAutoSend = nullptr;
     QTimer* Timer1 = nullptr;
 };

@@ -4,9 +4,6 @@
 
 #include <QLabel>
 
-const QString MessageLine::PortClosed = QStringLiteral("串口没有打开，请打开串口");
-const QString MessageLine::PortMissing = QStringLiteral("没有发现此串口或被占用");
-
 MessageLine::MessageLine(PanelState& state, QLabel& msgLab) : state_(state), msgLab_(msgLab) {}
 
 void MessageLine::show(const QString& text) {

@@ -9,8 +9,6 @@ struct PanelState;
 // seconds why an action did not happen.
 class MessageLine {
 public:
-    static const QString PortClosed;  // "串口没有打开，请打开串口"
-    static const QString PortMissing; // "没有发现此串口或被占用"
     // Ticks of TmrAutoSend a message stays.
     static constexpr qint16 Lifetime = 10;
 

@@ -1,15 +1,21 @@
 #include "VelmorMain.h"
 
 #include "Pictures.h"
+#include "protocol/NumberText.h"
 
 #include <QComboBox>
 #include <QGroupBox>
 #include <QLabel>
+#include <QLineEdit>
+#include <QLocale>
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QSignalBlocker>
 #include <QTimer>
 #include <QToolButton>
+
+#include <cmath>
 
 namespace {
 
@@ -22,93 +28,146 @@ Controls builtControls(QWidget* window) {
 } // namespace
 
 VelmorMain::VelmorMain(std::unique_ptr<SerialControl> comm, PortDirectory ports, QWidget* parent)
-    : QWidget(parent), ui_(builtControls(this)), ports_(std::move(ports)), comm_(std::move(comm)),
-      boxes_(this), message_(state_, *ui_.msgLab),
-      log_(state_, *ui_.TxtReceive, *ui_.TxtRXCount, *ui_.TxtTXCount),
-      portList_(state_, ports_, *ui_.CboCom), portSwitch_(state_, ui_, *comm_, message_, boxes_),
-      sender_(*comm_, log_, message_), rating_(state_, ui_),
-      decoder_(state_, ui_, *comm_, log_, yield_, rating_),
-      polling_(state_, ui_, *comm_, sender_, decoder_, yield_),
-      setpoints_(state_, ui_, sender_, boxes_), switches_(state_, ui_, sender_),
-      identity_(state_, ui_, *comm_, sender_, decoder_) {
+    : QWidget(parent), ui_(builtControls(this)), ports_(std::move(ports)),
+      link_(std::move(comm), this), boxes_(this), message_(state_, *ui_.msgLab),
+      logView_(link_.trafficLog(), *ui_.TxtReceive, *ui_.TxtRXCount, *ui_.TxtTXCount),
+      portList_(state_, ports_, *ui_.CboCom) {
     setObjectName(QStringLiteral("VelmorMain"));
     setWindowTitle(QStringLiteral("Velmor电源监控-V3.5"));
     setWindowIcon(Pictures::windowIcon());
     // The operator cannot change the window's size.
     setFixedSize(Width, Height);
+    wireLink();
     Form_Load();
-    wireEvents();
+    wireControls();
     ui_.TmrAutoSend->start();
 }
 
-VelmorMain::~VelmorMain() {
-    if (comm_->PortOpen())
-        (void)comm_->setPortOpen(false);
-}
+VelmorMain::~VelmorMain() = default;
 
 void VelmorMain::Form_Load() {
     state_.MsgDelayTime = 0;
-    if (comm_->PortOpen())
-        (void)comm_->setPortOpen(false);
-    state_.bPortOpen = false;
-    rating_.fillLists();
-    state_.CVSetValueMin = 0.0;
-    state_.CCSetValueMin = 0.0;
-    state_.RxMsgStr.clear();
+    if (MSComm().PortOpen())
+        (void)MSComm().setPortOpen(false);
+    for (auto [list, items] : {std::pair{ui_.PowerTypeCombVol, &RatingLimits::VoltageRatings},
+                               std::pair{ui_.PowerTypeCombCur, &RatingLimits::CurrentRatings}}) {
+        list->clear();
+        list->addItems(*items);
+        list->setCurrentIndex(-1);
+        list->clearEditText();
+    }
     portList_.fill();
-    state_.RxMsgStr.clear();
 }
 
-void VelmorMain::wireEvents() {
+void VelmorMain::wireLink() {
+    RatingLimits& rating = link_.rating();
+    connect(&rating, &RatingLimits::voltageLimitsApplied, this,
+            [this](const SetpointLimits& l) { showVoltageLimits(l); });
+    connect(&rating, &RatingLimits::currentLimitsApplied, this,
+            [this](const SetpointLimits& l) { showCurrentLimits(l); });
+
+    Notices& notices = link_.notices();
+    connect(&notices, &Notices::message, this, [this](const QString& text) { message_.show(text); });
+    connect(&notices, &Notices::messageCleared, this, [this] { message_.clearNow(); });
+    connect(&notices, &Notices::openFailed, this,
+            [this] { boxes_.show(MessageBoxes::openFailed()); });
+    connect(&notices, &Notices::outOfRange, this,
+            [this] { boxes_.show(MessageBoxes::outOfRange()); });
+
+    PortSession& session = link_.portSession();
+    connect(&session, &PortSession::statusShown, ui_.TxtStatus, &QLineEdit::setText);
+    connect(&session, &PortSession::openStateShown, this,
+            [this](bool open, const QString& status) { showOpenState(open, status); });
+    connect(&session, &PortSession::lampsShown, this, [this](bool open) { showLamps(open); });
+
+    PollingCycle& polling = link_.polling();
+    connect(&polling, &PollingCycle::pollingChanged, this, [this](bool polling) {
+        ui_.SeekCmd->setText(polling ? QStringLiteral("停止巡检") : QStringLiteral("开始巡检"));
+    });
+    connect(&polling, &PollingCycle::ticked, this, [this](const QDateTime& now) {
+        const QLocale locale;
+        ui_.LblNewDate->setText(locale.toString(now.date(), QLocale::ShortFormat));
+        ui_.LblNowTime->setText(locale.toString(now.time(), QLocale::LongFormat));
+    });
+
+    // The options follow the link's selection without running their click
+    // handlers again: the link has sent what the selection means already.
+    SupplySwitches& switches = link_.switches();
+    connect(&switches, &SupplySwitches::outputShown, this, [this](OutputState state) {
+        ui_.OutPutButton->setText(state == OutputState::On ? QStringLiteral("关")
+                                                           : QStringLiteral("开"));
+    });
+    connect(&switches, &SupplySwitches::modeSelected, this, [this](TrackingMode mode) {
+        QRadioButton* const options[] = {ui_.INDcmd, ui_.PARcmd, ui_.SERcmd};
+        QRadioButton* option = options[int(mode)];
+        const QSignalBlocker blocker(option);
+        option->setChecked(true);
+        ui_.OP1->setEnabled(mode == TrackingMode::Independent);
+        ui_.Op2->setEnabled(mode == TrackingMode::Independent);
+    });
+    connect(&switches, &SupplySwitches::channelSelected, this, [this](int channel) {
+        QRadioButton* option = channel == 2 ? ui_.Op2 : ui_.OP1;
+        const QSignalBlocker blocker(option);
+        option->setChecked(true);
+    });
+
+    connect(&link_.identity(), &IdentityQueries::queryStarted, this, [this](Quantity quantity) {
+        (quantity == Quantity::Version ? ui_.LabVersion : ui_.LabSeries)->clear();
+    });
+    connect(&link_.model(), &SupplyModel::changed, this,
+            [this](Quantity quantity, const QVariant& value) { showReading(quantity, value); });
+}
+
+void VelmorMain::wireControls() {
     connect(ui_.TmrAutoSend, &QTimer::timeout, this, [this] { message_.TmrAutoSend_Timer(); });
-    connect(ui_.SysTickTimer, &QTimer::timeout, this, [this] { polling_.SysTickTimer_Timer(); });
 
     connect(ui_.CboCom, &QComboBox::activated, this, [this] { portList_.CboCom_Click(); });
     connect(ui_.CboCom, &QComboBox::editTextChanged, this, [this] { portList_.CboCom_Change(); });
-    connect(ui_.CmdSwitch, &QPushButton::clicked, this, [this] { portSwitch_.CmdSwitch_Click(); });
-    connect(comm_.get(), &SerialControl::lineLost, this, [this] { portSwitch_.PortLost(); });
-    connect(comm_.get(), &SerialControl::OnComm, this, [this] { decoder_.MSComm_OnComm(); });
-    connect(comm_.get(), &SerialControl::bytesWritten, this,
-            [this](qint64 count) { log_.countSent(count); });
+    connect(ui_.CmdSwitch, &QPushButton::clicked, this, [this] { CmdSwitch_Click(); });
 
-    connect(ui_.Command1, &QToolButton::clicked, this, [this] { log_.Command1_Click(); });
-    connect(ui_.CmdClearCounter, &QPushButton::clicked, this,
-            [this] { log_.CmdClearCounter_Click(); });
-    connect(ui_.SeekCmd, &QPushButton::clicked, this, [this] { polling_.SeekCmd_Click(); });
+    connect(ui_.Command1, &QToolButton::clicked, this, [this] { Command1_Click(); });
+    connect(ui_.CmdClearCounter, &QPushButton::clicked, this, [this] { CmdClearCounter_Click(); });
+    connect(ui_.SeekCmd, &QPushButton::clicked, this, [this] { SeekCmd_Click(); });
     connect(ui_.EndCmd, &QToolButton::clicked, this, [this] { EndCmd_Click(); });
     connect(ui_.EndCmd, &QToolButton::pressed, this,
             [this] { ui_.EndCmd->setIcon(QIcon(Pictures::redLamp())); });
     connect(ui_.EndCmd, &QToolButton::released, this,
             [this] { ui_.EndCmd->setIcon(QIcon(Pictures::darkLamp())); });
 
+    // The limits are recomputed from what the rating lists show at the time,
+    // also when a mode report recomputes them.
+    RatingLimits& rating = link_.rating();
+    rating.setVoltageRatingText(ui_.PowerTypeCombVol->currentText());
+    rating.setCurrentRatingText(ui_.PowerTypeCombCur->currentText());
+    connect(ui_.PowerTypeCombVol, &QComboBox::editTextChanged, this,
+            [&rating](const QString& text) { rating.setVoltageRatingText(text); });
+    connect(ui_.PowerTypeCombCur, &QComboBox::editTextChanged, this,
+            [&rating](const QString& text) { rating.setCurrentRatingText(text); });
     connect(ui_.PowerTypeCombVol, &QComboBox::activated, this,
-            [this] { rating_.PowerTypeCombVol_Click(); });
+            [this] { PowerTypeCombVol_Click(); });
     connect(ui_.PowerTypeCombCur, &QComboBox::activated, this,
-            [this] { rating_.PowerTypeCombCur_Click(); });
+            [this] { PowerTypeCombCur_Click(); });
 
-    connect(ui_.VOLSetCmd, &QPushButton::clicked, this, [this] { setpoints_.VOLSetCmd_Click(); });
-    connect(ui_.CURSetCmd, &QPushButton::clicked, this, [this] { setpoints_.CURSetCmd_Click(); });
-    connect(ui_.OVPSetCmd, &QPushButton::clicked, this, [this] { setpoints_.OVPSetCmd_Click(); });
-    connect(ui_.OCPSetCmd, &QPushButton::clicked, this, [this] { setpoints_.OCPSetCmd_Click(); });
+    connect(ui_.VOLSetCmd, &QPushButton::clicked, this, [this] { VOLSetCmd_Click(); });
+    connect(ui_.CURSetCmd, &QPushButton::clicked, this, [this] { CURSetCmd_Click(); });
+    connect(ui_.OVPSetCmd, &QPushButton::clicked, this, [this] { OVPSetCmd_Click(); });
+    connect(ui_.OCPSetCmd, &QPushButton::clicked, this, [this] { OCPSetCmd_Click(); });
 
-    connect(ui_.OutPutButton, &QToolButton::clicked, this,
-            [this] { switches_.OutPutButton_Click(); });
-    connect(ui_.ClrAlarmAmd, &QToolButton::clicked, this,
-            [this] { switches_.ClrAlarmAmd_Click(); });
-    // An option button's handler runs when it becomes selected, whether the
-    // operator clicked it or the decoder selected it from code; selecting
-    // the option already selected runs nothing.
-    const auto onSelected = [this](QRadioButton* option, void (SupplySwitches::*handler)()) {
+    connect(ui_.OutPutButton, &QToolButton::clicked, this, [this] { OutPutButton_Click(); });
+    connect(ui_.ClrAlarmAmd, &QToolButton::clicked, this, [this] { ClrAlarmAmd_Click(); });
+    // An option's handler runs when the operator selects it; selecting the
+    // option already selected runs nothing.
+    const auto onSelected = [this](QRadioButton* option, void (VelmorMain::*handler)()) {
         connect(option, &QRadioButton::toggled, this, [this, handler](bool selected) {
             if (selected)
-                (switches_.*handler)();
+                (this->*handler)();
         });
     };
-    onSelected(ui_.INDcmd, &SupplySwitches::INDcmd_Click);
-    onSelected(ui_.PARcmd, &SupplySwitches::PARcmd_Click);
-    onSelected(ui_.SERcmd, &SupplySwitches::SERcmd_Click);
-    onSelected(ui_.OP1, &SupplySwitches::OP1_Click);
-    onSelected(ui_.Op2, &SupplySwitches::Op2_Click);
+    onSelected(ui_.INDcmd, &VelmorMain::INDcmd_Click);
+    onSelected(ui_.PARcmd, &VelmorMain::PARcmd_Click);
+    onSelected(ui_.SERcmd, &VelmorMain::SERcmd_Click);
+    onSelected(ui_.OP1, &VelmorMain::OP1_Click);
+    onSelected(ui_.Op2, &VelmorMain::Op2_Click);
 
     for (QWidget* w :
          {static_cast<QWidget*>(ui_.FrameVersion), static_cast<QWidget*>(ui_.LabVersion),
@@ -116,15 +175,154 @@ void VelmorMain::wireEvents() {
         w->installEventFilter(this);
 }
 
+PortRequest VelmorMain::portRequest() const {
+    return {ui_.CboCom->currentText(),      state_.MyOpenPort,
+            ui_.CboBaudrate->currentText(), ui_.CboParitybit->currentText(),
+            ui_.CboDatabit->currentText(),  ui_.CboStopbit->currentText()};
+}
+
+void VelmorMain::CmdSwitch_Click() {
+    link_.portSession().toggle(portRequest());
+}
+
+void VelmorMain::showOpenState(bool open, const QString& status) {
+    ui_.CmdSwitch->setText(open ? QStringLiteral("关闭串口") : QStringLiteral("打开串口"));
+    ui_.ImgSwitchOn->setVisible(open);
+    ui_.ImgSwitchOff->setVisible(!open);
+    ui_.TxtStatus->setText(status);
+}
+
+void VelmorMain::showLamps(bool open) {
+    ui_.ImgSwitchOff->setVisible(!open);
+    ui_.ImgSwitchOn->setVisible(open);
+}
+
+void VelmorMain::SeekCmd_Click() {
+    link_.polling().toggle();
+}
+
+void VelmorMain::Command1_Click() {
+    link_.trafficLog().empty();
+}
+
+void VelmorMain::CmdClearCounter_Click() {
+    link_.trafficLog().resetCounters();
+}
+
+void VelmorMain::PowerTypeCombVol_Click() {
+    link_.rating().applyVoltageRating();
+}
+
+void VelmorMain::PowerTypeCombCur_Click() {
+    link_.rating().applyCurrentRating();
+}
+
+void VelmorMain::showVoltageLimits(const SetpointLimits& l) {
+    using NumberText::blankPrefixed;
+    ui_.VOLSetLab->setText(QStringLiteral("恒压值范围:") + blankPrefixed(l.CVSetValueMin) +
+                           QStringLiteral(" -") + blankPrefixed(l.CVSetValueMax));
+    ui_.OVPSetLab->setText(QStringLiteral("过压值范围:") + blankPrefixed(l.OVPSetValueMin) +
+                           QStringLiteral(" -") + blankPrefixed(l.OVPSetValueMax));
+    ui_.CVSetText->setText(NumberText::plainDecimal(l.CVSetValueMin));
+    ui_.OVPSetText->setText(NumberText::plainDecimal(l.OVPSetValueMax));
+    ui_.VOLSetCmd->setEnabled(true);
+    ui_.OVPSetCmd->setEnabled(true);
+}
+
+void VelmorMain::showCurrentLimits(const SetpointLimits& l) {
+    using NumberText::compactDecimal;
+    ui_.CURSetLab->setText(QStringLiteral("恒流值范围:") + compactDecimal(l.CCSetValueMin) +
+                           QStringLiteral(" - ") + compactDecimal(l.CCSetValueMax));
+    ui_.OCPSetLab->setText(QStringLiteral("过流值范围: ") + compactDecimal(l.OCPSetValueMin) +
+                           QStringLiteral(" - ") + compactDecimal(l.OCPSetValueMax));
+    ui_.CURSetCmd->setEnabled(true);
+    ui_.OCPSetCmd->setEnabled(true);
+    ui_.CCSetText->setText(compactDecimal(l.CCSetValueMin));
+    ui_.OCPSetText->setText(compactDecimal(l.OCPSetValueMax));
+}
+
+void VelmorMain::VOLSetCmd_Click() {
+    link_.setpoints().send(SetpointCommands::Setpoint::Voltage, ui_.CVSetText->text());
+}
+
+void VelmorMain::CURSetCmd_Click() {
+    link_.setpoints().send(SetpointCommands::Setpoint::Current, ui_.CCSetText->text());
+}
+
+void VelmorMain::OVPSetCmd_Click() {
+    link_.setpoints().send(SetpointCommands::Setpoint::OverVoltage, ui_.OVPSetText->text());
+}
+
+void VelmorMain::OCPSetCmd_Click() {
+    link_.setpoints().send(SetpointCommands::Setpoint::OverCurrent, ui_.OCPSetText->text());
+}
+
+void VelmorMain::OutPutButton_Click() {
+    link_.switches().toggleOutput();
+}
+
+void VelmorMain::INDcmd_Click() {
+    link_.switches().selectMode(TrackingMode::Independent);
+}
+
+void VelmorMain::PARcmd_Click() {
+    link_.switches().selectMode(TrackingMode::Parallel);
+}
+
+void VelmorMain::SERcmd_Click() {
+    link_.switches().selectMode(TrackingMode::Series);
+}
+
+void VelmorMain::OP1_Click() {
+    link_.switches().selectChannel(1);
+}
+
+void VelmorMain::Op2_Click() {
+    link_.switches().selectChannel(2);
+}
+
+void VelmorMain::ClrAlarmAmd_Click() {
+    link_.switches().clearAlarm();
+}
+
+void VelmorMain::FrameVersion_DblClick() {
+    link_.identity().queryVersion();
+}
+
+void VelmorMain::LabVersion_DblClick() {
+    FrameVersion_DblClick();
+}
+
+void VelmorMain::Veries_DblClick() {
+    link_.identity().queryIdentification();
+}
+
+void VelmorMain::LabSeries_Click() {
+    Veries_DblClick();
+}
+
+void VelmorMain::showReading(Quantity quantity, const QVariant& value) {
+    QLabel* const readOuts[] = {ui_.ReadVolLab, ui_.ReadCurrentLab, ui_.CVLab,
+                                ui_.CCLab,      ui_.OVPLab,         ui_.OCPLab};
+    if (SupplyModel::isNumber(quantity)) {
+        const double reading = value.toDouble();
+        readOuts[int(quantity)]->setText(readOutText(std::fabs(reading), reading < 0));
+    } else if (quantity == Quantity::Version) {
+        ui_.LabVersion->setText(value.toString());
+    } else if (quantity == Quantity::Identification) {
+        ui_.LabSeries->setText(value.toString());
+    }
+}
+
 bool VelmorMain::eventFilter(QObject* watched, QEvent* event) {
     const QEvent::Type type = event->type();
     if (type == QEvent::MouseButtonDblClick) {
         if (watched == ui_.FrameVersion)
-            identity_.FrameVersion_DblClick();
+            FrameVersion_DblClick();
         else if (watched == ui_.LabVersion)
-            identity_.LabVersion_DblClick();
+            LabVersion_DblClick();
         else if (watched == ui_.Veries)
-            identity_.Veries_DblClick();
+            Veries_DblClick();
         else if (watched == ui_.LabSeries)
             ignoreNextSeriesRelease_ = true;
         return true;
@@ -135,7 +333,7 @@ bool VelmorMain::eventFilter(QObject* watched, QEvent* event) {
             ignoreNextSeriesRelease_ = false;
         } else if (mouse->button() == Qt::LeftButton &&
                    ui_.LabSeries->rect().contains(mouse->position().toPoint())) {
-            identity_.LabSeries_Click();
+            LabSeries_Click();
         }
         return true;
     }
@@ -143,7 +341,7 @@ bool VelmorMain::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void VelmorMain::EndCmd_Click() {
-    if (comm_->PortOpen())
-        (void)comm_->setPortOpen(false);
+    if (MSComm().PortOpen())
+        (void)MSComm().setPortOpen(false);
     close();
 }

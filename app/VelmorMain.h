@@ -1,30 +1,21 @@
 #pragma once
 
 #include "Controls.h"
-#include "EventYield.h"
+#include "LogView.h"
 #include "MessageBoxes.h"
 #include "MessageLine.h"
 #include "PanelState.h"
-#include "panel/IdentityQueries.h"
-#include "panel/RatingLimits.h"
-#include "panel/SetpointCommands.h"
-#include "panel/SupplySwitches.h"
-#include "protocol/CommandSender.h"
-#include "protocol/PollingCycle.h"
-#include "protocol/ReplyDecoder.h"
+#include "PortList.h"
 #include "serial/PortDirectory.h"
-#include "serial/PortList.h"
-#include "serial/PortSwitch.h"
-#include "serial/SerialControl.h"
-#include "serial/TrafficLog.h"
+#include "supply/SupplyLink.h"
 
 #include <QWidget>
 
 #include <memory>
 
-// The one window. It owns every control, the serial control, the timers,
-// the panel state and the small objects that handle each control's events,
-// and wires the events to them. Start-up runs when it is created.
+// The one window. It owns every control and the supply link, shows what the
+// link and its model announce, and turns the operator's events into calls on
+// the link. Start-up runs when it is created.
 class VelmorMain : public QWidget {
     Q_OBJECT
 public:
@@ -34,45 +25,65 @@ public:
     VelmorMain(std::unique_ptr<SerialControl> comm, PortDirectory ports, QWidget* parent = nullptr);
     ~VelmorMain() override;
 
-    // For tests and tools that drive the window's handlers directly.
+    // For tests and tools that drive the window or the link directly.
     PanelState& panelState() { return state_; }
     const Controls& controls() const { return ui_; }
-    SerialControl& MSComm() { return *comm_; }
-    TrafficLog& trafficLog() { return log_; }
+    SupplyLink& link() { return link_; }
+    SerialControl& MSComm() { return link_.MSComm(); }
+    TrafficLog& trafficLog() { return link_.trafficLog(); }
     MessageLine& messageLine() { return message_; }
     MessageBoxes& messageBoxes() { return boxes_; }
-    EventYield& eventYield() { return yield_; }
-    PollingCycle& polling() { return polling_; }
-    ReplyDecoder& decoder() { return decoder_; }
-    RatingLimits& rating() { return rating_; }
-    IdentityQueries& identity() { return identity_; }
+    EventYield& eventYield() { return link_.eventYield(); }
+    PollingCycle& polling() { return link_.polling(); }
 
+    // The operator's events, by control.
+    void CmdSwitch_Click();
+    void SeekCmd_Click();
+    void Command1_Click();
+    void CmdClearCounter_Click();
+    void PowerTypeCombVol_Click();
+    void PowerTypeCombCur_Click();
+    void VOLSetCmd_Click();
+    void CURSetCmd_Click();
+    void OVPSetCmd_Click();
+    void OCPSetCmd_Click();
+    void OutPutButton_Click();
+    void INDcmd_Click();
+    void PARcmd_Click();
+    void SERcmd_Click();
+    void OP1_Click();
+    void Op2_Click();
+    void ClrAlarmAmd_Click();
+    void FrameVersion_DblClick();
+    void LabVersion_DblClick();
+    void Veries_DblClick();
+    void LabSeries_Click();
     void EndCmd_Click();
+
+    // The port and line settings the lists show now.
+    PortRequest portRequest() const;
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void Form_Load();
-    void wireEvents();
+    void wireControls();
+    void wireLink();
+    void showVoltageLimits(const SetpointLimits& limits);
+    void showCurrentLimits(const SetpointLimits& limits);
+    void showReading(Quantity quantity, const QVariant& value);
+    void showOpenState(bool open, const QString& status);
+    void showLamps(bool open);
 
     PanelState state_;
     Controls ui_;
     PortDirectory ports_;
-    std::unique_ptr<SerialControl> comm_;
-    EventYield yield_;
+    SupplyLink link_;
     MessageBoxes boxes_;
     MessageLine message_;
-    TrafficLog log_;
+    LogView logView_;
     PortList portList_;
-    PortSwitch portSwitch_;
-    CommandSender sender_;
-    RatingLimits rating_;
-    ReplyDecoder decoder_;
-    PollingCycle polling_;
-    SetpointCommands setpoints_;
-    SupplySwitches switches_;
-    IdentityQueries identity_;
     // A double-click on LabSeries also delivers a second release; only the
     // first release of a click counts as its click.
     bool ignoreNextSeriesRelease_ = false;

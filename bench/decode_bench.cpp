@@ -53,14 +53,14 @@ void deliver(benchmark::State& state, Panel& panel, qint16 step,
         state.SkipWithError("COM3 did not open");
         return;
     }
-    PanelState& panelState = panel.window->panelState();
+    SupplyLink& link = panel.window->link();
     TrafficLog& log = panel.window->trafficLog();
-    panelState.myTimer = step;
+    link.state().step = PollingStep(step);
     std::size_t next = 0;
     for (auto _ : state) {
         // From 65535 bytes received on, every number reply empties the log;
         // staying below that keeps the log growing, the costlier case.
-        panelState.RxByteCount = 0;
+        link.trafficLog().countReceived(0);
         panel.comm->receive(replies[next]);
         next = (next + 1) % replies.size();
         // While polling, the number replies keep the log this short; other

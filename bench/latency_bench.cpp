@@ -153,7 +153,7 @@ int main(int argc, char** argv) {
     // One tick by hand brings the cycle to the measured-voltage step; no
     // further tick moves it, so every reply lands in ReadVolLab.
     window.polling().SysTickTimer_Timer();
-    const PanelState& state = window.panelState();
+    SupplyLink& link = window.link();
     const QLabel* readOut = window.findChild<QLabel*>("ReadVolLab");
 
     WakeupWatch wakeup;
@@ -165,7 +165,7 @@ int main(int argc, char** argv) {
         const QByteArray head = text.left(text.size() - 1);
         const QString before = readOut->text();
         if (!supply.write(head) ||
-            !runUntil([&] { return state.RxMsgStr.size() == head.size(); })) {
+            !runUntil([&] { return link.decoder().pending().size() == head.size(); })) {
             std::fprintf(stderr, "bench-latency: the reply's head was not taken\n");
             return 1;
         }

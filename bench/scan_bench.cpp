@@ -10,7 +10,7 @@
 #include "Measure.h"
 #include "app/PanelState.h"
 #include "serial/PortDirectory.h"
-#include "serial/PortList.h"
+#include "app/PortList.h"
 
 #include <QApplication>
 #include <QComboBox>

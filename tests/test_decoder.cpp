@@ -1,4 +1,4 @@
-#include "protocol/ReplyDecoder.h"
+#include "supply/ReplyDecoder.h"
 #include "support/PanelFixture.h"
 
 #include <QLabel>
@@ -176,9 +176,9 @@ void TestDecoder::repliesByStep() {
         QCOMPARE(panel.text(name.constData()), shown);
         QCOMPARE(panel.window->trafficLog().text(),
                  logged.isEmpty() ? QString() : "\r\nRX<<:" + logged + "\r\n");
-        QCOMPARE(panel.state.RxByteCount, qint64(reply.size()));
+        QCOMPARE(panel.link.trafficLog().rxCount(), qint64(reply.size()));
         if (pieceSize == reply.size())
-            QCOMPARE(panel.state.RxMsgStr, leftWhole);
+            QCOMPARE(panel.link.decoder().pending(), leftWhole);
         // Reading a reply never sends anything of its own here.
         QCOMPARE(panel.comm->writes.size(), 0);
     }
@@ -209,8 +209,8 @@ void TestDecoder::oneLinePerEvent() {
     panel.atStep(2);
     panel.comm->receive("+1.23456E+01\r\n+2.00000E-01\r\n");
     QCOMPARE(panel.text("ReadCurrentLab"), QStringLiteral("12.3456"));
-    QCOMPARE(panel.state.myCmd, QStringLiteral("MEASure:SCALar:CURRent:DC?CR"));
-    QCOMPARE(panel.state.RxMsgStr, QStringLiteral("+2.00000E-01\r\n"));
+    QCOMPARE(panel.link.state().query, QStringLiteral("MEASure:SCALar:CURRent:DC?CR"));
+    QCOMPARE(panel.link.decoder().pending(), QStringLiteral("+2.00000E-01\r\n"));
     panel.comm->receive("");
     QCOMPARE(panel.text("ReadCurrentLab"), QStringLiteral("0.2"));
 }
@@ -221,7 +221,7 @@ void TestDecoder::numberBufferOverflowEmpties() {
     panel.atStep(1);
     panel.comm->receive(QByteArray(140, 'x'));
     panel.comm->receive("+1.23456E+01\r\n");
-    QVERIFY(panel.state.RxMsgStr.isEmpty());
+    QVERIFY(panel.link.decoder().pending().isEmpty());
     QCOMPARE(panel.text("ReadVolLab"), QStringLiteral("0"));
 }
 
@@ -242,15 +242,15 @@ void TestDecoder::channelReply() {
     panel.comm->receive("2\r\n");
     QVERIFY(panel.find<QRadioButton>("Op2")->isChecked());
     QVERIFY(!panel.find<QRadioButton>("OP1")->isChecked());
-    QCOMPARE(panel.state.PowerApply, qint16(2));
+    QCOMPARE(panel.link.model().channel(), 2);
     QCOMPARE(panel.takeWritten(), QStringLiteral("APPL 2CR"));
     QCOMPARE(panel.window->trafficLog().text(),
              QStringLiteral("\r\nRX<<:2\r\n\r\nTX>>:APPL 2CR\r\n"));
-    QCOMPARE(panel.state.myTimer, qint16(9));
+    QCOMPARE(int(panel.link.state().step), 9);
     // Already selected: nothing runs, nothing is sent.
     panel.comm->receive("2\r\n");
     QCOMPARE(panel.takeWritten(), QString());
-    QVERIFY(panel.state.RxMsgStr.isEmpty());
+    QVERIFY(panel.link.decoder().pending().isEmpty());
 }
 
 void TestDecoder::garbledModeOrChannelSelectsNothing_data() {
@@ -275,14 +275,15 @@ void TestDecoder::garbledModeOrChannelSelectsNothing() {
     panel.find<QAbstractButton>("SERcmd")->click();
     panel.find<QAbstractButton>("Op2")->setEnabled(true);
     panel.find<QAbstractButton>("Op2")->click();
-    panel.state.PowerModeBack = 2;
+    panel.atStep(8);
+    panel.comm->receive("2\r\n");
     panel.atStep(qint16(step));
     panel.comm->receive(reply);
     QVERIFY(panel.find<QRadioButton>("SERcmd")->isChecked());
     QVERIFY(panel.find<QRadioButton>("Op2")->isChecked());
-    QCOMPARE(panel.state.PowerMode, qint16(2));
+    QCOMPARE(int(panel.link.state().mode), 2);
     QCOMPARE(panel.takeWritten(), QString());
-    QVERIFY(panel.state.RxMsgStr.isEmpty());
+    QVERIFY(panel.link.decoder().pending().isEmpty());
     QVERIFY(panel.window->trafficLog().text().startsWith("\r\nRX<<:"));
 }
 
@@ -294,13 +295,13 @@ void TestDecoder::valueStaysWithItsStepWhileScaling() {
     // A tick that runs while the value is being scaled moves the step on.
     panel.window->eventYield().replace([&] {
         if (++yields == 2)
-            panel.state.myTimer = 2;
+            panel.link.state().step = PollingStep(2);
     });
     panel.comm->receive("+1.00000E+03\r\n");
     QCOMPARE(yields, 5); // after logging, then once per factor of ten
     QCOMPARE(panel.text("ReadVolLab"), QStringLiteral("1000"));
     QCOMPARE(panel.text("ReadCurrentLab"), QStringLiteral("0.000"));
-    QCOMPARE(panel.state.myCmd, QStringLiteral("MEASure:SCALar:VOLTage:DC?CR"));
+    QCOMPARE(panel.link.state().query, QStringLiteral("MEASure:SCALar:VOLTage:DC?CR"));
 }
 
 void TestDecoder::nestedReceiveDuringYield() {
@@ -311,14 +312,14 @@ void TestDecoder::nestedReceiveDuringYield() {
     panel.window->eventYield().replace([&] {
         if (!delivered) {
             delivered = true;
-            panel.state.myTimer = 4;
+            panel.link.state().step = PollingStep(4);
             panel.comm->receive("+2.00000E+00\r\n");
         }
     });
     panel.comm->receive("+1.00000E+00\r\n");
     QCOMPARE(panel.text("CVLab"), QStringLiteral("1"));
     QCOMPARE(panel.text("CCLab"), QStringLiteral("2"));
-    QCOMPARE(panel.state.RxByteCount, qint64(28));
+    QCOMPARE(panel.link.trafficLog().rxCount(), qint64(28));
 }
 
 void TestDecoder::bufferStaysBounded() {
@@ -330,9 +331,9 @@ void TestDecoder::bufferStaysBounded() {
         flood += "+1.23456E+01\r\n";
     flood += "END";
     panel.comm->receiveInPieces(flood, 700);
-    QVERIFY(panel.state.RxMsgStr.size() <= ReplyDecoder::MaxBuffer);
-    QVERIFY(panel.state.RxMsgStr.endsWith("END"));
-    QCOMPARE(panel.state.RxByteCount, qint64(flood.size()));
+    QVERIFY(panel.link.decoder().pending().size() <= ReplyDecoder::MaxBuffer);
+    QVERIFY(panel.link.decoder().pending().endsWith("END"));
+    QCOMPARE(panel.link.trafficLog().rxCount(), qint64(flood.size()));
 }
 
 void TestDecoder::infiniteValueShowsNothing() {
@@ -352,7 +353,7 @@ void TestDecoder::reportedModeAlreadySelected() {
     panel.comm->receive("0\r\n");
     QCOMPARE(panel.takeWritten(), QString());
     QCOMPARE(panel.window->trafficLog().text(), QStringLiteral("\r\nRX<<:0\r\n\r\n"));
-    QCOMPARE(panel.state.myTimer, qint16(8));
+    QCOMPARE(int(panel.link.state().step), 8);
     QCOMPARE(panel.text("VOLSetLab"), QStringLiteral("电压设定(V):0 - 550"));
 }
 
@@ -365,12 +366,12 @@ void TestDecoder::lateReplyIsNotShownAsTheNextQuantity() {
     QCOMPARE(panel.takeWritten(), QStringLiteral("MEASure:SCALar:VOLTage:DC?CR"));
     // Unanswered: the next tick holds the cycle for one interval.
     polling.SysTickTimer_Timer();
-    QCOMPARE(panel.state.myTimer, qint16(1));
+    QCOMPARE(int(panel.link.state().step), 1);
     QCOMPARE(panel.takeWritten(), QString());
     panel.comm->receive("+1.20000E+01\r\n");
     QCOMPARE(panel.text("ReadVolLab"), QStringLiteral("12"));
     polling.SysTickTimer_Timer();
-    QCOMPARE(panel.state.myTimer, qint16(2));
+    QCOMPARE(int(panel.link.state().step), 2);
     QCOMPARE(panel.takeWritten(), QStringLiteral("MEASure:SCALar:CURRent:DC?CR"));
     panel.comm->receive("+8.50000E-01\r\n");
     QCOMPARE(panel.text("ReadCurrentLab"), QStringLiteral("0.85"));
@@ -384,7 +385,7 @@ void TestDecoder::lostReplyCostsOneReading() {
     polling.SysTickTimer_Timer(); // step 1: never answered
     polling.SysTickTimer_Timer(); // held
     polling.SysTickTimer_Timer(); // step 2: the voltage is given up
-    QCOMPARE(panel.state.myTimer, qint16(2));
+    QCOMPARE(int(panel.link.state().step), 2);
     // The first line now may be the voltage, later than ever: not shown.
     panel.comm->receive("+1.20000E+01\r\n");
     QCOMPARE(panel.text("ReadCurrentLab"), QStringLiteral("0.000"));

@@ -47,7 +47,7 @@ void TestEndToEnd::setpointReachesTheSupply() {
     bench.choose("PowerTypeCombVol", "30  V");
     bench.window->findChild<QLineEdit*>("CVSetText")->setText("12.5");
     bench.press("VOLSetCmd");
-    QCOMPARE(bench.window->panelState().myTimer, qint16(3));
+    QCOMPARE(int(bench.window->link().state().step), 3);
     bench.cycles(1);
     QCOMPARE(bench.text("CVLab"), QStringLiteral("12.5"));
     QVERIFY(bench.commandsReceived().contains("VOLTage:LEVel 12.5"));
@@ -69,7 +69,7 @@ void TestEndToEnd::outputAndModeRoundTrip() {
     bench.press("SERcmd");
     bench.cycles(1);
     QVERIFY(bench.window->findChild<QRadioButton*>("SERcmd")->isChecked());
-    QCOMPARE(bench.window->panelState().PowerModeBack, qint16(2));
+    QCOMPARE(int(bench.window->link().decoder().limitsMode()), 2);
     QCOMPARE(bench.text("VOLSetLab"), QStringLiteral("恒压值范围: 0 - 63"));
     QCOMPARE(bench.text("OVPSetLab"), QStringLiteral("过压值范围: 6 - 66"));
     QVERIFY(!bench.window->findChild<QRadioButton*>("OP1")->isEnabled());
@@ -81,9 +81,9 @@ void TestEndToEnd::outputAndModeRoundTrip() {
 void TestEndToEnd::identityQueries() {
     SimBench bench;
     QVERIFY(bench.ready && bench.open());
-    bench.window->identity().FrameVersion_DblClick();
+    bench.window->FrameVersion_DblClick();
     QTRY_COMPARE_WITH_TIMEOUT(bench.text("LabVersion"), QStringLiteral("V1.06"), 2000);
-    bench.window->identity().Veries_DblClick();
+    bench.window->Veries_DblClick();
     QTRY_VERIFY_WITH_TIMEOUT(bench.text("LabSeries").count(',') == 3, 2000);
     QVERIFY(bench.text("LabSeries").size() >= 24);
     // The cycle goes on, and leaves both labels as the queries left them.

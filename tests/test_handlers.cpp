@@ -104,8 +104,8 @@ void TestHandlers::commands() {
     button->click();
     QCOMPARE(panel.comm->writes, QList<QByteArray>{written});
     QCOMPARE(panel.window->trafficLog().text(), logged);
-    QCOMPARE(int(panel.state.myTimer), stepAfter);
-    QVERIFY(!panel.state.bReadVersion);
+    QCOMPARE(int(panel.link.state().step), stepAfter);
+    QVERIFY(!panel.link.state().skipNextTick);
     QVERIFY(panel.boxes.isEmpty());
     // The entry keeps the text as typed, not as sent.
     if (!entry.isEmpty())
@@ -126,12 +126,12 @@ void TestHandlers::closedPortSendsNothing() {
     panel.choose("PowerTypeCombCur", "3   A");
     panel.find<QLineEdit>("OVPSetText")->setText("10");
     panel.find<QLineEdit>("OCPSetText")->setText("1");
-    panel.state.myTimer = 11;
+    panel.link.state().step = PollingStep(11);
     panel.find<QAbstractButton>(control.toLatin1().constData())->click();
     QCOMPARE(panel.comm->writes.size(), 0);
     QCOMPARE(panel.text("msgLab"), QStringLiteral("串口没有打开，请打开串口"));
     QCOMPARE(panel.state.MsgDelayTime, qint16(10));
-    QCOMPARE(panel.state.myTimer, qint16(11));
+    QCOMPARE(int(panel.link.state().step), 11);
     QVERIFY(panel.window->trafficLog().text().isEmpty());
     QVERIFY(panel.boxes.isEmpty());
     QCOMPARE(panel.text("OutPutButton"), QStringLiteral("开"));
@@ -155,7 +155,7 @@ void TestHandlers::modeClicksSteerChannels() {
     panel.find<QAbstractButton>("PARcmd")->click();
     // Closed port: the panel follows the click all the same.
     QVERIFY(panel.find<QRadioButton>("PARcmd")->isChecked());
-    QCOMPARE(panel.state.PowerMode, qint16(1));
+    QCOMPARE(int(panel.link.state().mode), 1);
     QVERIFY(!panel.find<QRadioButton>("OP1")->isEnabled());
     QVERIFY(!panel.find<QRadioButton>("Op2")->isEnabled());
     QCOMPARE(panel.text("msgLab"), QStringLiteral("串口没有打开，请打开串口"));
@@ -167,7 +167,7 @@ void TestHandlers::modeClicksSteerChannels() {
     QVERIFY(panel.find<QRadioButton>("OP1")->isEnabled());
     QVERIFY(panel.find<QRadioButton>("Op2")->isEnabled());
     QCOMPARE(panel.comm->writes, (QList<QByteArray>{"SOUR:MODE 2CR", "SOUR:MODE 0CR"}));
-    QCOMPARE(panel.state.myTimer, qint16(3));
+    QCOMPARE(int(panel.link.state().step), 3);
     QCOMPARE(panel.window->trafficLog().text(),
              QStringLiteral("TX>>:SOUR:MODE 2CR\r\nTX>>:SOUR:MODE 0CR\r\n"));
     // The operator cannot click a disabled channel option.
@@ -189,9 +189,9 @@ void TestHandlers::reportedSeriesMode() {
              QStringLiteral("\r\nRX<<:2\r\n\r\nTX>>:SOUR:MODE 2CR\r\n"));
     QVERIFY(!panel.find<QRadioButton>("OP1")->isEnabled());
     QVERIFY(!panel.find<QRadioButton>("Op2")->isEnabled());
-    QCOMPARE(panel.state.myTimer, qint16(3));
-    QCOMPARE(panel.state.PowerMode, qint16(2));
-    QCOMPARE(panel.state.PowerModeBack, qint16(2));
+    QCOMPARE(int(panel.link.state().step), 3);
+    QCOMPARE(int(panel.link.state().mode), 2);
+    QCOMPARE(int(panel.link.decoder().limitsMode()), 2);
     QCOMPARE(panel.text("VOLSetLab"), QStringLiteral("恒压值范围: 0 - 63"));
     QCOMPARE(panel.text("OVPSetLab"), QStringLiteral("过压值范围: 6 - 66"));
     QCOMPARE(panel.text("CURSetLab"), QStringLiteral("恒流值范围:0 - 3.15"));
@@ -200,7 +200,7 @@ void TestHandlers::reportedSeriesMode() {
 void TestHandlers::setpointRangeBeforePort() {
     PanelFixture panel;
     panel.choose("PowerTypeCombVol", "30  V");
-    panel.state.myTimer = 9;
+    panel.link.state().step = PollingStep(9);
     panel.find<QLineEdit>("CVSetText")->setText("31.51");
     panel.find<QAbstractButton>("VOLSetCmd")->click();
     QCOMPARE(panel.boxes.size(), 1);
@@ -209,7 +209,7 @@ void TestHandlers::setpointRangeBeforePort() {
     QVERIFY(panel.boxes[0].icon == MessageBoxes::Icon::None);
     QCOMPARE(panel.text("msgLab"), QString());
     QCOMPARE(panel.text("CVSetText"), QStringLiteral("31.51"));
-    QCOMPARE(panel.state.myTimer, qint16(9));
+    QCOMPARE(int(panel.link.state().step), 9);
 }
 
 void TestHandlers::setpointEntriesRead_data() {
@@ -286,22 +286,22 @@ void TestHandlers::versionQuery() {
     panel.open();
     panel.find<QLabel>("LabVersion")->setText("old");
     panel.atStep(4);
-    panel.window->identity().FrameVersion_DblClick();
+    panel.window->FrameVersion_DblClick();
     QCOMPARE(panel.text("LabVersion"), QString());
     QCOMPARE(panel.takeWritten(), QStringLiteral("SYST:VERS?CR"));
     QCOMPARE(panel.window->trafficLog().text(), QStringLiteral("TX>>:SYST:VERS?CR\r\n"));
-    QCOMPARE(panel.state.myTimer, qint16(17));
-    QVERIFY(panel.state.bReadVersion);
+    QCOMPARE(int(panel.link.state().step), 17);
+    QVERIFY(panel.link.state().skipNextTick);
 
     // Closed port: the label is emptied all the same, nothing else changes.
     panel.find<QAbstractButton>("CmdSwitch")->click();
-    panel.state.bReadVersion = false;
+    panel.link.state().skipNextTick = false;
     panel.find<QLabel>("LabSeries")->setText("old");
-    panel.window->identity().Veries_DblClick();
+    panel.window->Veries_DblClick();
     QCOMPARE(panel.text("LabSeries"), QString());
     QCOMPARE(panel.text("msgLab"), QStringLiteral("串口没有打开，请打开串口"));
-    QCOMPARE(panel.state.myTimer, qint16(17));
-    QVERIFY(!panel.state.bReadVersion);
+    QCOMPARE(int(panel.link.state().step), 17);
+    QVERIFY(!panel.link.state().skipNextTick);
 }
 
 void TestHandlers::identityByMouse() {
@@ -310,7 +310,7 @@ void TestHandlers::identityByMouse() {
     panel.open();
     QTest::mouseClick(panel.find<QLabel>("LabSeries"), Qt::LeftButton);
     QCOMPARE(panel.takeWritten(), QStringLiteral("*IDN?CR"));
-    QCOMPARE(panel.state.myTimer, qint16(18));
+    QCOMPARE(int(panel.link.state().step), 18);
     // A double-click on the label is one click: one query.
     doubleClick(panel.find<QLabel>("LabSeries"));
     QCOMPARE(panel.takeWritten(), QStringLiteral("*IDN?CR"));
@@ -331,7 +331,7 @@ void TestHandlers::identityLeftoverNotShown() {
     panel.open();
     panel.atStep(12);
     panel.comm->receive("1\r\n1\r\n");
-    panel.window->identity().FrameVersion_DblClick();
+    panel.window->FrameVersion_DblClick();
     panel.comm->receive("V2");
     QCOMPARE(panel.text("LabVersion"), QString());
     panel.comm->receive(".01\r\n");

@@ -1,4 +1,4 @@
-#include "panel/RatingLimits.h"
+#include "supply/RatingLimits.h"
 #include "support/PanelFixture.h"
 
 #include <QComboBox>
@@ -79,9 +79,9 @@ void TestLimits::shownLimitsPassAndNeighboursFail() {
     QFETCH(int, mode);
     PanelFixture panel;
     panel.open();
-    panel.state.PowerMode = qint16(mode);
+    panel.link.state().mode = TrackingMode(mode);
     panel.choose(voltage ? "PowerTypeCombVol" : "PowerTypeCombCur", item);
-    const auto& s = panel.state;
+    const SetpointLimits& s = panel.link.rating().limits();
     const double bounds[2][2] = {
         {voltage ? s.CVSetValueMin : s.CCSetValueMin, voltage ? s.CVSetValueMax : s.CCSetValueMax},
         {voltage ? s.OVPSetValueMin : s.OCPSetValueMin,
@@ -140,7 +140,7 @@ void TestLimits::workedValues() {
     QFETCH(QString, item);
     QFETCH(int, mode);
     PanelFixture panel;
-    panel.state.PowerMode = qint16(mode);
+    panel.link.state().mode = TrackingMode(mode);
     const bool voltage = item.endsWith('V');
     panel.choose(voltage ? "PowerTypeCombVol" : "PowerTypeCombCur", item);
     const Entry* entries = voltage ? kVoltageEntries : kCurrentEntries;
@@ -149,7 +149,7 @@ void TestLimits::workedValues() {
     QTEST(panel.text(entries[0].text), "entry");
     QTEST(panel.text(entries[1].text), "protectionEntry");
     if (voltage)
-        QCOMPARE(panel.state.SysPowerVol, qint16(item.trimmed().remove(" V").toInt()));
+        QCOMPARE(panel.link.rating().limits().SysPowerVol, qint16(item.trimmed().remove(" V").toInt()));
 }
 
 void TestLimits::halvesAreIndependent() {
@@ -160,10 +160,10 @@ void TestLimits::halvesAreIndependent() {
     QVERIFY(!panel.find<QAbstractButton>("CURSetCmd")->isEnabled());
     QVERIFY(!panel.find<QAbstractButton>("OCPSetCmd")->isEnabled());
     QCOMPARE(panel.text("CURSetLab"), QStringLiteral("恒流设定(A):0 - 5"));
-    QCOMPARE(panel.state.SysPowerVol, qint16(5));
+    QCOMPARE(panel.link.rating().limits().SysPowerVol, qint16(5));
     panel.choose("PowerTypeCombCur", "1   A");
     QVERIFY(panel.find<QAbstractButton>("CURSetCmd")->isEnabled());
-    QCOMPARE(panel.state.SysPowerCur, 1.0);
+    QCOMPARE(panel.link.rating().limits().SysPowerCur, 1.0);
     // Recomputing the same text again gives the same and rewrites entries.
     panel.find<QLineEdit>("OVPSetText")->setText("4");
     panel.choose("PowerTypeCombVol", " 5  V");
@@ -202,7 +202,7 @@ void TestLimits::modeReportRewritesEntries() {
     QCOMPARE(panel.text("VOLSetLab"), QStringLiteral("恒压值范围: 0 - 63"));
     QCOMPARE(panel.text("OVPSetLab"), QStringLiteral("过压值范围: 6 - 66"));
     QCOMPARE(panel.text("CURSetLab"), QStringLiteral("恒流值范围:0 - 3.15"));
-    QCOMPARE(panel.state.PowerModeBack, qint16(2));
+    QCOMPARE(int(panel.link.decoder().limitsMode()), 2);
 }
 
 void TestLimits::ratingThatDoesNotFitIsRefused_data() {
@@ -229,7 +229,7 @@ void TestLimits::ratingThatDoesNotFitIsRefused() {
     panel.open();
     panel.choose("PowerTypeCombVol", "30  V");
     panel.choose("PowerTypeCombCur", "3   A");
-    const PanelState before = panel.state;
+    const SetpointLimits before = panel.link.rating().limits();
     const QString captions = panel.text("VOLSetLab") + panel.text("OVPSetLab") +
                              panel.text("CURSetLab") + panel.text("OCPSetLab");
     panel.find<QComboBox>("PowerTypeCombVol")->setEditText(voltageText);
@@ -237,7 +237,7 @@ void TestLimits::ratingThatDoesNotFitIsRefused() {
     const bool voltageFits = voltageText == "30 V";
     panel.atStep(8);
     panel.comm->receive(QByteArray::number(reportedMode) + "\r\n");
-    const auto& s = panel.state;
+    const SetpointLimits& s = panel.link.rating().limits();
     if (!voltageFits) {
         QCOMPARE(s.CVSetValueMax, before.CVSetValueMax);
         QCOMPARE(s.OVPSetValueMax, before.OVPSetValueMax);
@@ -251,13 +251,13 @@ void TestLimits::ratingThatDoesNotFitIsRefused() {
 }
 
 void TestLimits::limitFunctions() {
-    const auto v = voltageLimits(QStringLiteral("350 V"), 0);
+    const auto v = voltageLimits(QStringLiteral("350 V"), TrackingMode::Independent);
     QVERIFY(v);
     QCOMPARE(v->rating, qint16(350));
     QVERIFY(v->ovpMax > 385.0); // the stored double lies just above 385
-    QVERIFY(!voltageLimits(QStringLiteral("16384 V"), 2));
-    QVERIFY(voltageLimits(QStringLiteral("16383 V"), 2));
-    const auto c = currentLimits(QStringLiteral("abc"), 0);
+    QVERIFY(!voltageLimits(QStringLiteral("16384 V"), TrackingMode::Series));
+    QVERIFY(voltageLimits(QStringLiteral("16383 V"), TrackingMode::Series));
+    const auto c = currentLimits(QStringLiteral("abc"), TrackingMode::Independent);
     QVERIFY(c);
     QCOMPARE(c->ccMax, 0.0);
 }

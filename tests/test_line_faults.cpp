@@ -24,8 +24,8 @@ const QMap<QString, QStringList> kTrueValues = {
 
 QStringList allowedCommands() {
     QStringList allowed = {"OUTP 1"};
-    for (int step = Commands::FirstStep; step <= Commands::LastQueryStep; ++step)
-        allowed.append(Commands::pollingQuery(step).chopped(2));
+    for (int step = 1; step <= int(PollingStep::Channel); ++step)
+        allowed.append(Commands::pollingQuery(PollingStep(step)).chopped(2));
     return allowed;
 }
 
@@ -137,9 +137,9 @@ void TestLineFaults::vanishMidReplyThenReturn() {
     window.findChild<QComboBox*>("CboCom")->setEditText("COM7");
     window.findChild<QAbstractButton*>("CmdSwitch")->click();
     QVERIFY(window.MSComm().PortOpen());
-    window.panelState().myTimer = 3;
+    window.link().state().step = PollingStep(3);
     pty->write("+1.234");
-    QTRY_COMPARE_WITH_TIMEOUT(window.panelState().RxMsgStr, QStringLiteral("+1.234"), 1000);
+    QTRY_COMPARE_WITH_TIMEOUT(window.link().decoder().pending(), QStringLiteral("+1.234"), 1000);
     pty->closeMaster();
     QTRY_VERIFY_WITH_TIMEOUT(!window.MSComm().PortOpen(), 1000);
     QCOMPARE(window.findChild<QLabel*>("msgLab")->text(), QStringLiteral("没有发现此串口或被占用"));
@@ -155,7 +155,7 @@ void TestLineFaults::vanishMidReplyThenReturn() {
     window.findChild<QAbstractButton*>("CmdSwitch")->click();
     QVERIFY(window.MSComm().PortOpen());
     // The next poll drops the half reply left from the vanished device.
-    window.panelState().myTimer = 2;
+    window.link().state().step = PollingStep(2);
     window.polling().SysTickTimer_Timer();
     QCOMPARE(pty->read(1000, 16), QByteArray("VOLTage:LEVel?CR"));
     pty->write("+4.50000E+00\r\n");

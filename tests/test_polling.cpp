@@ -39,7 +39,7 @@ void TestPolling::cycleOfEighteenSteps() {
     for (int tick = 1; tick <= 20; ++tick) {
         panel.tickAnswered();
         const int step = (tick - 1) % 18 + 1;
-        QCOMPARE(int(panel.state.myTimer), step);
+        QCOMPARE(int(panel.link.state().step), step);
         const QString query = step <= 9 ? expected[step - 1] : QStringLiteral("APPL?CR");
         QCOMPARE(panel.takeWritten(), query);
         log += "TX>>:" + query + "\n";
@@ -52,11 +52,11 @@ void TestPolling::firstTickPollsStepOne() {
     PanelFixture panel;
     panel.open();
     panel.tickAnswered();
-    QCOMPARE(panel.state.myTimer, qint16(1));
+    QCOMPARE(int(panel.link.state().step), 1);
     QCOMPARE(panel.takeWritten(), QStringLiteral("MEASure:SCALar:VOLTage:DC?CR"));
-    panel.state.myTimer = 18;
+    panel.link.state().step = PollingStep(18);
     panel.window->polling().SysTickTimer_Timer();
-    QCOMPARE(panel.state.myTimer, qint16(1));
+    QCOMPARE(int(panel.link.state().step), 1);
     QCOMPARE(panel.takeWritten(), QStringLiteral("MEASure:SCALar:VOLTage:DC?CR"));
 }
 
@@ -64,21 +64,21 @@ void TestPolling::identityQuerySkipsOneTick() {
     PanelFixture panel;
     panel.open();
     panel.atStep(5);
-    panel.window->identity().Veries_DblClick();
+    panel.window->Veries_DblClick();
     QCOMPARE(panel.takeWritten(), QStringLiteral("*IDN?CR"));
-    QCOMPARE(panel.state.myTimer, qint16(18));
-    QVERIFY(panel.state.bReadVersion);
+    QCOMPARE(int(panel.link.state().step), 18);
+    QVERIFY(panel.link.state().skipNextTick);
     const QString logBefore = panel.window->trafficLog().text();
 
     panel.window->polling().SysTickTimer_Timer();
-    QVERIFY(!panel.state.bReadVersion);
-    QCOMPARE(panel.state.myTimer, qint16(18));
+    QVERIFY(!panel.link.state().skipNextTick);
+    QCOMPARE(int(panel.link.state().step), 18);
     QCOMPARE(panel.takeWritten(), QString());
     QCOMPARE(panel.window->trafficLog().text(), logBefore);
     QCOMPARE(panel.text("LblNewDate"), QStringLiteral("显示日前"));
 
     panel.window->polling().SysTickTimer_Timer();
-    QCOMPARE(panel.state.myTimer, qint16(1));
+    QCOMPARE(int(panel.link.state().step), 1);
     QCOMPARE(panel.takeWritten(), QStringLiteral("MEASure:SCALar:VOLTage:DC?CR"));
 }
 
@@ -90,12 +90,12 @@ void TestPolling::outputSwitchRunsLastStepThenRestarts() {
     panel.takeWritten();
     panel.find<QAbstractButton>("OutPutButton")->click();
     QCOMPARE(panel.takeWritten(), QStringLiteral("OUTP 1CR"));
-    QCOMPARE(panel.state.myTimer, qint16(17));
+    QCOMPARE(int(panel.link.state().step), 17);
     panel.tickAnswered();
-    QCOMPARE(panel.state.myTimer, qint16(18));
+    QCOMPARE(int(panel.link.state().step), 18);
     QCOMPARE(panel.takeWritten(), QStringLiteral("OUTPut:STATe?CR"));
     panel.window->polling().SysTickTimer_Timer();
-    QCOMPARE(panel.state.myTimer, qint16(1));
+    QCOMPARE(int(panel.link.state().step), 1);
 }
 
 void TestPolling::emptyQueryBeforeFirstPoll() {
@@ -103,21 +103,21 @@ void TestPolling::emptyQueryBeforeFirstPoll() {
     panel.open();
     panel.atStep(17);
     panel.window->polling().SysTickTimer_Timer();
-    QCOMPARE(panel.state.myTimer, qint16(18));
+    QCOMPARE(int(panel.link.state().step), 18);
     QCOMPARE(panel.comm->written(), QByteArray());
     QCOMPARE(panel.window->trafficLog().text(), QStringLiteral("TX>>:\n"));
 }
 
 void TestPolling::closedPortStopsPolling() {
     PanelFixture panel;
-    panel.window->polling().SeekCmd_Click();
+    panel.window->SeekCmd_Click();
     QCOMPARE(panel.text("SeekCmd"), QStringLiteral("停止巡检"));
-    panel.state.myTimer = 4;
+    panel.link.state().step = PollingStep(4);
     panel.window->polling().SysTickTimer_Timer();
     QCOMPARE(panel.text("SeekCmd"), QStringLiteral("开始巡检"));
     QVERIFY(!panel.window->findChild<QTimer*>("SysTickTimer")->isActive());
-    QCOMPARE(panel.state.myTimer, qint16(5));
-    QCOMPARE(panel.state.myCmd, QStringLiteral("VOLTage:PROTection:LEVel?CR"));
+    QCOMPARE(int(panel.link.state().step), 5);
+    QCOMPARE(panel.link.state().query, QStringLiteral("VOLTage:PROTection:LEVel?CR"));
     QCOMPARE(panel.text("msgLab"), QString());
     QVERIFY(panel.window->trafficLog().text().isEmpty());
 }
@@ -125,8 +125,8 @@ void TestPolling::closedPortStopsPolling() {
 void TestPolling::pollingSwitch() {
     PanelFixture panel;
     auto* timer = panel.window->findChild<QTimer*>("SysTickTimer");
-    panel.state.myTimer = 7;
-    panel.state.myCmd = QStringLiteral("OUTPut:STATe?CR");
+    panel.link.state().step = PollingStep(7);
+    panel.link.state().query = QStringLiteral("OUTPut:STATe?CR");
     panel.find<QAbstractButton>("SeekCmd")->click();
     QVERIFY(timer->isActive());
     QCOMPARE(panel.text("SeekCmd"), QStringLiteral("停止巡检"));
@@ -134,8 +134,8 @@ void TestPolling::pollingSwitch() {
     QVERIFY(!timer->isActive());
     QCOMPARE(panel.text("SeekCmd"), QStringLiteral("开始巡检"));
     // The switch neither resets the cycle nor sends anything.
-    QCOMPARE(panel.state.myTimer, qint16(7));
-    QCOMPARE(panel.state.myCmd, QStringLiteral("OUTPut:STATe?CR"));
+    QCOMPARE(int(panel.link.state().step), 7);
+    QCOMPARE(panel.link.state().query, QStringLiteral("OUTPut:STATe?CR"));
     QCOMPARE(panel.comm->writes.size(), 0);
 }
 
@@ -158,16 +158,16 @@ void TestPolling::tickDiscardsUndecodedText() {
     panel.open();
     panel.atStep(12);
     panel.comm->receive("1\r\n1\r\n");
-    QCOMPARE(panel.state.RxMsgStr, QStringLiteral("1\r\n1\r\n"));
+    QCOMPARE(panel.link.decoder().pending(), QStringLiteral("1\r\n1\r\n"));
     // Text waiting in the control is dropped as well.
     panel.comm->setRThreshold(0);
     panel.comm->receive("+9.99999E+09\r\n");
     panel.comm->setRThreshold(1);
     QCOMPARE(panel.comm->pendingBytes(), qint64(14));
     panel.window->polling().SysTickTimer_Timer();
-    QVERIFY(panel.state.RxMsgStr.isEmpty());
+    QVERIFY(panel.link.decoder().pending().isEmpty());
     QCOMPARE(panel.comm->pendingBytes(), qint64(0));
-    QCOMPARE(panel.state.RxByteCount, qint64(6 + 14));
+    QCOMPARE(panel.link.trafficLog().rxCount(), qint64(6 + 14));
 }
 
 void TestPolling::twoCyclesAgainstSupply_data() {
@@ -183,7 +183,7 @@ void TestPolling::twoCyclesAgainstSupply() {
     ScriptedSupply supply(*panel.comm);
     supply.pieceSize = pieceSize;
     panel.open();
-    panel.window->identity().FrameVersion_DblClick();
+    panel.window->FrameVersion_DblClick();
     QCoreApplication::processEvents();
     QCOMPARE(panel.text("LabVersion"), QStringLiteral("V1.06"));
     for (int tick = 0; tick < 2 * 18 + 1; ++tick) {

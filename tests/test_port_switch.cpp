@@ -85,7 +85,7 @@ void TestPortSwitch::opensWithListSettings() {
     panel.open();
 
     QVERIFY(panel.comm->PortOpen());
-    QVERIFY(panel.state.bPortOpen);
+    QVERIFY(panel.link.portSession().bPortOpen());
     QCOMPARE(panel.comm->openedPort, 3);
     QTEST(int(panel.comm->openedWith.baudRate), "openedBaud");
     QTEST(int(panel.comm->openedWith.parity), "openedParity");
@@ -197,7 +197,7 @@ void TestPortSwitch::pressWhileOpenCloses() {
     panel.find<QComboBox>("CboDatabit")->setEditText("nonsense");
     panel.find<QAbstractButton>("CmdSwitch")->click();
     expectClosedState(panel);
-    QVERIFY(!panel.state.bPortOpen);
+    QVERIFY(!panel.link.portSession().bPortOpen());
     QCOMPARE(panel.text("msgLab"), QString());
     QVERIFY(panel.boxes.isEmpty());
 }
@@ -206,7 +206,7 @@ void TestPortSwitch::lineLostWhileOpen() {
     PanelFixture panel;
     panel.window->show();
     panel.open();
-    panel.window->polling().SeekCmd_Click();
+    panel.window->SeekCmd_Click();
     panel.comm->vanish();
     expectClosedState(panel);
     QCOMPARE(panel.text("msgLab"), QStringLiteral("没有发现此串口或被占用"));
@@ -224,13 +224,13 @@ void TestPortSwitch::refusedWriteClosesPort() {
     panel.window->show();
     panel.open();
     panel.comm->refuseWrites = true;
-    panel.state.myTimer = 5;
+    panel.link.state().step = PollingStep(5);
     panel.find<QAbstractButton>("OutPutButton")->click();
     expectClosedState(panel);
     QCOMPARE(panel.text("msgLab"), QStringLiteral("没有发现此串口或被占用"));
     // Nothing went out, so neither the caption nor the step moved.
     QCOMPARE(panel.text("OutPutButton"), QStringLiteral("开"));
-    QCOMPARE(panel.state.myTimer, qint16(5));
+    QCOMPARE(int(panel.link.state().step), 5);
 }
 
 QTEST_MAIN(TestPortSwitch)

@@ -91,7 +91,7 @@ void TestSerialPty::commandArrivesByteForByte() {
 void TestSerialPty::receivedBytesReachTheDecoder() {
     RealPanel panel;
     panel.open();
-    panel.window->panelState().myTimer = 1;
+    panel.window->link().state().step = PollingStep(1);
     panel.pty.write("+1.2345");
     QTRY_COMPARE_WITH_TIMEOUT(panel.text("TxtRXCount"), QStringLiteral("RX:7"), 2000);
     panel.pty.write("6E+01\r\n");
@@ -102,15 +102,15 @@ void TestSerialPty::receivedBytesReachTheDecoder() {
 void TestSerialPty::bytesArrivingWhileDecodingAreRead() {
     RealPanel panel;
     panel.open();
-    PanelState& state = panel.window->panelState();
-    state.myTimer = 3;
+    LinkState& state = panel.window->link().state();
+    state.step = PollingStep(3);
     bool sent = false;
     // The second reply arrives while the first is being decoded, when the
     // port does not announce it again.
     panel.window->eventYield().replace([&] {
         if (!sent) {
             sent = true;
-            state.myTimer = 4;
+            state.step = PollingStep(4);
             panel.pty.write("+2.00000E+00\r\n");
             std::this_thread::sleep_for(std::chrono::milliseconds(100));
         }

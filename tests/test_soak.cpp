@@ -37,7 +37,7 @@ void TestSoak::daysOfPolling() {
     panel.window->eventYield().replace([] {});
     const QMap<QByteArray, QByteArray> replies = typicalReplies();
     qint64 received = 0;
-    qint64 sent = panel.state.TxByteCount;
+    qint64 sent = panel.link.trafficLog().txCount();
     std::size_t heapAfterWarmUp = 0;
     std::size_t heapPeak = 0;
     int longestLog = 0;
@@ -61,8 +61,8 @@ void TestSoak::daysOfPolling() {
             heapPeak = std::max(heapPeak, heapInUse());
     }
 
-    QCOMPARE(panel.state.RxByteCount, received);
-    QCOMPARE(panel.state.TxByteCount, sent);
+    QCOMPARE(panel.link.trafficLog().rxCount(), received);
+    QCOMPARE(panel.link.trafficLog().txCount(), sent);
     QCOMPARE(panel.text("TxtRXCount"), QStringLiteral("RX:") + QString::number(received));
     QCOMPARE(panel.text("TxtTXCount"), QStringLiteral("TX:") + QString::number(sent));
     QVERIFY(received > 65535);

@@ -140,15 +140,18 @@ void TestWindow::startStates() {
     QCOMPARE(panel.find<QLabel>("msgLab")->font().pointSize(), 12);
 
     const PanelState& s = panel.state;
+    SupplyLink& link = panel.link;
+    const SetpointLimits& limits = link.rating().limits();
     QCOMPARE(s.MsgDelayTime, qint16(0));
-    QCOMPARE(s.myTimer, qint16(0));
-    QVERIFY(s.myCmd.isEmpty());
-    QVERIFY(s.RxMsgStr.isEmpty());
-    QVERIFY(!s.bPortOpen);
-    QVERIFY(!s.bReadVersion);
+    QCOMPARE(int(link.state().step), 0);
+    QVERIFY(link.state().query.isEmpty());
+    QVERIFY(link.decoder().pending().isEmpty());
+    QVERIFY(!link.portSession().bPortOpen());
+    QVERIFY(!link.state().skipNextTick);
     QCOMPARE(int(s.MyOpenPort), 0);
-    for (double limit : {s.CVSetValueMax, s.CCSetValueMax, s.OVPSetValueMax, s.OCPSetValueMax,
-                         s.CVSetValueMin, s.CCSetValueMin, s.OVPSetValueMin, s.OCPSetValueMin})
+    for (double limit : {limits.CVSetValueMax, limits.CCSetValueMax, limits.OVPSetValueMax,
+                         limits.OCPSetValueMax, limits.CVSetValueMin, limits.CCSetValueMin,
+                         limits.OVPSetValueMin, limits.OCPSetValueMin})
         QCOMPARE(limit, 0.0);
 }
 
@@ -293,7 +296,7 @@ void TestWindow::messageLineCountdown() {
     QCOMPARE(panel.state.MsgDelayTime, qint16(0));
     QCOMPARE(panel.text("msgLab"), QString());
 
-    line.show(MessageLine::PortClosed);
+    line.show(Notices::PortClosed);
     QCOMPARE(panel.state.MsgDelayTime, qint16(10));
     for (int tick = 1; tick <= 9; ++tick) {
         line.TmrAutoSend_Timer();
@@ -307,10 +310,10 @@ void TestWindow::messageLineCountdown() {
 void TestWindow::messageReplacedRestartsCount() {
     PanelFixture panel;
     MessageLine& line = panel.window->messageLine();
-    line.show(MessageLine::PortMissing);
+    line.show(Notices::PortMissing);
     for (int i = 0; i < 5; ++i)
         line.TmrAutoSend_Timer();
-    line.show(MessageLine::PortClosed);
+    line.show(Notices::PortClosed);
     for (int i = 0; i < 9; ++i)
         line.TmrAutoSend_Timer();
     QCOMPARE(panel.text("msgLab"), QStringLiteral("串口没有打开，请打开串口"));

@@ -30,16 +30,15 @@ void TestWireAndLog::commandLeavesAsOneWriteByteForByte() {
 
 void TestWireAndLog::vocabularyIsExact() {
     using namespace Commands;
-    const QStringList polling = {pollingQuery(1), pollingQuery(2), pollingQuery(3),
-                                 pollingQuery(4), pollingQuery(5), pollingQuery(6),
-                                 pollingQuery(7), pollingQuery(8), pollingQuery(9)};
+    QStringList polling;
+    for (int step = 1; step <= 9; ++step)
+        polling.append(pollingQuery(PollingStep(step)));
     QCOMPARE(polling, QStringList({"MEASure:SCALar:VOLTage:DC?CR", "MEASure:SCALar:CURRent:DC?CR",
                                    "VOLTage:LEVel?CR", "CURRent:LEVel?CR",
                                    "VOLTage:PROTection:LEVel?CR", "CURRent:PROTection:LEVel?CR",
                                    "OUTPut:STATe?CR", "SOUR:MODE?CR", "APPL?CR"}));
-    QVERIFY(pollingQuery(0).isEmpty());
-    QVERIFY(pollingQuery(10).isEmpty());
-    QVERIFY(pollingQuery(-1).isEmpty());
+    for (int step : {0, 10, 16, 17, 18})
+        QVERIFY(pollingQuery(PollingStep(step)).isEmpty());
     QCOMPARE(withArgument(ModePrefix, "0"), QStringLiteral("SOUR:MODE 0CR"));
     QCOMPARE(withArgument(ChannelPrefix, "1"), QStringLiteral("APPL 1CR"));
     QCOMPARE(withArgument(VoltageLevelPrefix, "12.5"), QStringLiteral("VOLTage:LEVel 12.5CR"));
@@ -54,7 +53,7 @@ void TestWireAndLog::lineFormats() {
     panel.atStep(8);
     panel.window->polling().SysTickTimer_Timer(); // step 9: a polling line
     panel.find<QAbstractButton>("Op2")->click();  // a command line
-    panel.state.myTimer = 1;
+    panel.link.state().step = PollingStep(1);
     panel.comm->receive("+1.23456E+01\r\n"); // a reply line
     QCOMPARE(panel.window->trafficLog().text(),
              QStringLiteral("TX>>:APPL?CR\nTX>>:APPL 2CR\r\n\r\nRX<<:+1.23456E+01\r\n"));
@@ -65,7 +64,7 @@ void TestWireAndLog::receiveCounterCountsEveryByte() {
     panel.open();
     panel.atStep(1);
     panel.comm->receive("+1.23456E+01\r\n");
-    QCOMPARE(panel.state.RxByteCount, qint64(14));
+    QCOMPARE(panel.link.trafficLog().rxCount(), qint64(14));
     QCOMPARE(panel.text("TxtRXCount"), QStringLiteral("RX:14"));
     // A reply split in two reads counts both pieces.
     panel.comm->receive("+1.2345");
@@ -73,9 +72,9 @@ void TestWireAndLog::receiveCounterCountsEveryByte() {
     panel.comm->receive("6E+01\r\n");
     QCOMPARE(panel.text("TxtRXCount"), QStringLiteral("RX:28"));
     // Replies that decode nothing count too.
-    panel.state.myTimer = 12;
+    panel.link.state().step = PollingStep(12);
     panel.comm->receive("1\r\n");
-    QCOMPARE(panel.state.RxByteCount, qint64(31));
+    QCOMPARE(panel.link.trafficLog().rxCount(), qint64(31));
 }
 
 void TestWireAndLog::transmitCounterCountsWrites() {
@@ -104,7 +103,7 @@ void TestWireAndLog::resetAndClearButtons() {
     panel.find<QAbstractButton>("CmdClearCounter")->click();
     QCOMPARE(panel.text("TxtRXCount"), QStringLiteral("RX:0"));
     QCOMPARE(panel.text("TxtTXCount"), QStringLiteral("TX:0"));
-    QCOMPARE(panel.state.RxByteCount, qint64(0));
+    QCOMPARE(panel.link.trafficLog().rxCount(), qint64(0));
     QCOMPARE(panel.window->trafficLog().text(), log);
 
     panel.comm->receive("+1.0E+01\r\n");
@@ -138,12 +137,12 @@ void TestWireAndLog::countThresholdEmptiesLog() {
     PanelFixture panel;
     panel.open();
     panel.atStep(1);
-    panel.state.RxByteCount = 65534 - 14;
+    panel.link.trafficLog().countReceived(65534 - 14);
     panel.comm->receive("+1.23456E+01\r\n");
-    QCOMPARE(panel.state.RxByteCount, qint64(65534));
+    QCOMPARE(panel.link.trafficLog().rxCount(), qint64(65534));
     QVERIFY(panel.window->trafficLog().text().endsWith("RX<<:+1.23456E+01\r\n"));
     panel.comm->receive("+1.23456E+01\r\n");
-    QCOMPARE(panel.state.RxByteCount, qint64(65548));
+    QCOMPARE(panel.link.trafficLog().rxCount(), qint64(65548));
     QVERIFY(panel.window->trafficLog().text().isEmpty());
     // The count goes on growing past the threshold.
     panel.comm->receive("+1.23456E+01\r\n");

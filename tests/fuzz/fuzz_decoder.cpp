@@ -71,8 +71,8 @@ enum class YieldAction { Nothing, DeliverNext, Tick, Alternate };
 
 // The polling step whose query the text is, 0 for none.
 qint16 stepOf(const QString& query) {
-    for (qint16 step = Commands::FirstStep; step <= Commands::LastQueryStep; ++step)
-        if (Commands::pollingQuery(step) == query)
+    for (int step = 1; step <= int(PollingStep::Channel); ++step)
+        if (Commands::pollingQuery(PollingStep(step)) == query)
             return step;
     return 0;
 }

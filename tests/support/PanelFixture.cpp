@@ -17,7 +17,8 @@ std::unique_ptr<VelmorMain> makeWindow(const QTemporaryDir& folder, ScriptedSeri
 
 } // namespace
 
-PanelFixture::PanelFixture() : window(makeWindow(linkFolder, comm)), state(window->panelState()) {
+PanelFixture::PanelFixture() : window(makeWindow(linkFolder, comm)), state(window->panelState()),
+      link(window->link()) {
     window->messageBoxes().replaceShower(
         [this](const MessageBoxes::Box& box) { boxes.append(box); });
 }
@@ -37,9 +38,9 @@ void PanelFixture::choose(const char* list, const QString& item) {
 }
 
 void PanelFixture::atStep(qint16 step) {
-    state.myTimer = step;
+    link.state().step = PollingStep(step);
     comm->writes.clear();
-    window->trafficLog().Command1_Click();
+    window->Command1_Click();
 }
 
 QString PanelFixture::takeWritten() {

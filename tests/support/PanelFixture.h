@@ -19,6 +19,8 @@ struct PanelFixture {
     void open();
     // Selects a list item as the operator does.
     void choose(const char* list, const QString& item);
+    // The polling step, as a number.
+    int step() const { return int(link.state().step); }
     // Starts from a given step with a clean log and write record.
     void atStep(qint16 step);
     // A complete line that decodes to nothing: the supply answered, so the
@@ -41,5 +43,6 @@ struct PanelFixture {
     ScriptedSerialControl* comm = nullptr;
     std::unique_ptr<VelmorMain> window;
     PanelState& state;
+    SupplyLink& link;
     QList<MessageBoxes::Box> boxes;
 };

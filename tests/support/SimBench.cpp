@@ -77,21 +77,21 @@ bool SimBench::open() {
 }
 
 void SimBench::tick(int waitMs) {
-    PanelState& state = window->panelState();
-    const qint64 before = state.RxByteCount;
-    const qint64 sent = state.TxByteCount;
+    const TrafficLog& log = window->trafficLog();
+    const qint64 before = log.rxCount();
+    const qint64 sent = log.txCount();
     window->polling().SysTickTimer_Timer();
     // A tick that held back sent nothing: there is no reply to wait for.
-    if (state.TxByteCount == sent)
+    if (log.txCount() == sent)
         return;
     QElapsedTimer clock;
     clock.start();
-    while (state.RxByteCount == before && clock.elapsed() < waitMs)
+    while (log.rxCount() == before && clock.elapsed() < waitMs)
         QTest::qWait(2);
     // A reply in pieces is read once the line has been quiet for a moment.
     qint64 seen = -1;
-    while (seen != state.RxByteCount && clock.elapsed() < waitMs) {
-        seen = state.RxByteCount;
+    while (seen != log.rxCount() && clock.elapsed() < waitMs) {
+        seen = log.rxCount();
         QTest::qWait(20);
     }
 }

@@ -1,7 +1,7 @@
 #include "PortList.h"
 
-#include "PortDirectory.h"
-#include "app/PanelState.h"
+#include "PanelState.h"
+#include "serial/PortDirectory.h"
 
 #include <QComboBox>
 

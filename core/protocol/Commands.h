@@ -1,6 +1,38 @@
 #pragma once
 
 #include <QString>
+#include <QtGlobal>
+
+// The 18 steps of the polling cycle, numbered as the cycle counts them. Steps
+// 1 to 9 each choose a query of their own; steps 10 to 18 send the last query
+// again, and 17 and 18 are also the steps under which the version and the
+// identification replies are read. None is the step before the first tick.
+enum class PollingStep : qint16 {
+    None = 0,
+    MeasuredVoltage = 1,
+    MeasuredCurrent = 2,
+    SetVoltage = 3,
+    SetCurrent = 4,
+    OverVoltage = 5,
+    OverCurrent = 6,
+    Output = 7,
+    Mode = 8,
+    Channel = 9,
+    Repeat10 = 10,
+    Repeat11 = 11,
+    Repeat12 = 12,
+    Repeat13 = 13,
+    Repeat14 = 14,
+    Repeat15 = 15,
+    Repeat16 = 16,
+    Version = 17,
+    Identification = 18,
+};
+
+// The step after this one: 18 wraps to 1.
+PollingStep nextStep(PollingStep step);
+// Steps 1 to 6, whose replies are numbers for the six read-outs.
+bool isNumberStep(PollingStep step);
 
 // The complete vocabulary the panel sends. Every command is printable ASCII
 // ending in the two letters "CR" (not a carriage return); nothing else is
@@ -38,13 +70,9 @@ inline const QString ClearAlarm = QStringLiteral("OUTPut:PROTection:CLEarCR");
 inline const QString VersionQuery = QStringLiteral("SYST:VERS?");
 inline const QString IdentityQuery = QStringLiteral("*IDN?");
 
-// Polling steps: 1 to 18, of which 1 to 9 choose a query of their own.
-constexpr qint16 FirstStep = 1;
-constexpr qint16 LastStep = 18;
-constexpr qint16 LastQueryStep = 9;
-
-// The query of polling step 1 to 9; empty for any other step.
-QString pollingQuery(int step);
+// The query of a polling step that chooses one (MeasuredVoltage to Channel);
+// empty for any other step.
+QString pollingQuery(PollingStep step);
 
 // prefix + argument + "CR"
 QString withArgument(const QString& prefix, const QString& argument);

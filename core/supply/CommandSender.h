@@ -2,7 +2,7 @@
 
 #include <QString>
 
-class MessageLine;
+class Notices;
 class SerialControl;
 class TrafficLog;
 
@@ -12,7 +12,7 @@ class CommandSender {
 public:
     enum class Echo { Logged, Silent };
 
-    CommandSender(SerialControl& comm, TrafficLog& log, MessageLine& message);
+    CommandSender(SerialControl& comm, TrafficLog& log, Notices& notices);
 
     // An operator command. With the port closed, the port-closed message is
     // shown and nothing is sent. True when the command was written; a write
@@ -28,5 +28,5 @@ private:
 
     SerialControl& comm_;
     TrafficLog& log_;
-    MessageLine& message_;
+    Notices& notices_;
 };

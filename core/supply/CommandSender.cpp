@@ -1,11 +1,11 @@
 #include "CommandSender.h"
 
-#include "app/MessageLine.h"
+#include "Notices.h"
 #include "serial/SerialControl.h"
 #include "serial/TrafficLog.h"
 
-CommandSender::CommandSender(SerialControl& comm, TrafficLog& log, MessageLine& message)
-    : comm_(comm), log_(log), message_(message) {}
+CommandSender::CommandSender(SerialControl& comm, TrafficLog& log, Notices& notices)
+    : comm_(comm), log_(log), notices_(notices) {}
 
 bool CommandSender::write(const QString& text) {
     comm_.setInputMode(0);
@@ -14,7 +14,7 @@ bool CommandSender::write(const QString& text) {
 
 bool CommandSender::sendCommand(const QString& command, Echo echo) {
     if (!comm_.PortOpen()) {
-        message_.show(MessageLine::PortClosed);
+        emit notices_.message(Notices::PortClosed);
         return false;
     }
     if (!write(command))

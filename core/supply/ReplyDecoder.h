@@ -2,15 +2,19 @@
 
 #include <QString>
 
+#include "SupplyModel.h"
+
 class EventYield;
 class RatingLimits;
 class SerialControl;
+class SupplySwitches;
 class TrafficLog;
-struct Controls;
-struct PanelState;
+struct LinkState;
 
-// Gathers what the supply sends and turns a complete reply into what the
-// window shows. The polling step alone decides how a reply is read.
+// Gathers what the supply sends and turns a complete reply into a reading of
+// the supply model. The polling step alone decides how a reply is read. A
+// reported mode or channel other than the one selected selects it, which
+// sends it back to the supply; a new mode recomputes the limits.
 class ReplyDecoder {
 public:
     // The reply buffer never holds more than this; the oldest text goes
@@ -19,8 +23,8 @@ public:
     // A number-reply step empties a buffer longer than this.
     static constexpr int MaxNumberBuffer = 150;
 
-    ReplyDecoder(PanelState& state, Controls& ui, SerialControl& comm, TrafficLog& log,
-                 EventYield& yield, RatingLimits& rating);
+    ReplyDecoder(LinkState& state, SerialControl& comm, TrafficLog& log, EventYield& yield,
+                 SupplyModel& model, RatingLimits& rating, SupplySwitches& switches);
 
     void MSComm_OnComm();
     void DecodeRxMsg();
@@ -38,6 +42,13 @@ public:
     // No complete line has arrived since the last query was written.
     bool replyOutstanding() const { return replyOutstanding_; }
 
+    // Received text not yet decoded.
+    const QString& pending() const { return RxMsgStr_; }
+    // The text taken from the serial control by the latest read.
+    const QString& lastInput() const { return RxInput_; }
+    // The mode the limits were last recomputed for.
+    TrackingMode limitsMode() const { return PowerModeBack_; }
+
 private:
     void takeInput();
     void decodeIdentity();
@@ -53,12 +64,16 @@ private:
     // The buffer's text up to and including its first CR, or nothing.
     bool takeIdentityLine(QString& line) const;
 
-    PanelState& state_;
-    Controls& ui_;
+    LinkState& state_;
     SerialControl& comm_;
     TrafficLog& log_;
     EventYield& yield_;
+    SupplyModel& model_;
     RatingLimits& rating_;
+    SupplySwitches& switches_;
+    QString RxMsgStr_;
+    QString RxInput_;
+    TrackingMode PowerModeBack_ = TrackingMode::Independent;
     bool replyOutstanding_ = false;
     bool distrustNextLine_ = false;
 };

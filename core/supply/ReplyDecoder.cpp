@@ -1,30 +1,18 @@
 #include "ReplyDecoder.h"
 
-#include "Commands.h"
-#include "NumberText.h"
-#include "app/Controls.h"
-#include "app/EventYield.h"
-#include "app/PanelState.h"
-#include "panel/RatingLimits.h"
+#include "EventYield.h"
+#include "LinkState.h"
+#include "RatingLimits.h"
+#include "SupplySwitches.h"
+#include "protocol/Commands.h"
+#include "protocol/NumberText.h"
 #include "serial/SerialControl.h"
 #include "serial/TrafficLog.h"
-
-#include <QLabel>
-#include <QPushButton>
-#include <QRadioButton>
-#include <QToolButton>
 
 #include <cmath>
 #include <optional>
 
 namespace {
-
-constexpr qint16 IdentityStep = 18;
-constexpr qint16 VersionStep = 17;
-constexpr qint16 ChannelStep = 9;
-constexpr qint16 ModeStep = 8;
-constexpr qint16 OutputStep = 7;
-constexpr qint16 LastNumberStep = 6;
 
 constexpr int IdentityMinLength = 24;
 constexpr int VersionMinLength = 4;
@@ -85,9 +73,11 @@ QString readOutText(double value, bool negative) {
     return text;
 }
 
-ReplyDecoder::ReplyDecoder(PanelState& state, Controls& ui, SerialControl& comm, TrafficLog& log,
-                           EventYield& yield, RatingLimits& rating)
-    : state_(state), ui_(ui), comm_(comm), log_(log), yield_(yield), rating_(rating) {}
+ReplyDecoder::ReplyDecoder(LinkState& state, SerialControl& comm, TrafficLog& log,
+                           EventYield& yield, SupplyModel& model, RatingLimits& rating,
+                           SupplySwitches& switches)
+    : state_(state), comm_(comm), log_(log), yield_(yield), model_(model), rating_(rating),
+      switches_(switches) {}
 
 void ReplyDecoder::MSComm_OnComm() {
     if (comm_.CommEvent() != SerialControl::comEvReceive)
@@ -97,17 +87,17 @@ void ReplyDecoder::MSComm_OnComm() {
 }
 
 void ReplyDecoder::takeInput() {
-    state_.RxInput = comm_.Input();
-    log_.countReceived(state_.RxInput.size());
-    if (state_.RxInput.contains(u'\n'))
+    RxInput_ = comm_.Input();
+    log_.countReceived(RxInput_.size());
+    if (RxInput_.contains(u'\n'))
         replyOutstanding_ = false;
-    state_.RxMsgStr += state_.RxInput;
-    if (state_.RxMsgStr.size() > MaxBuffer)
-        state_.RxMsgStr.remove(0, state_.RxMsgStr.size() - MaxBuffer);
-    const qsizetype lf = state_.RxMsgStr.indexOf(u'\n');
+    RxMsgStr_ += RxInput_;
+    if (RxMsgStr_.size() > MaxBuffer)
+        RxMsgStr_.remove(0, RxMsgStr_.size() - MaxBuffer);
+    const qsizetype lf = RxMsgStr_.indexOf(u'\n');
     if (distrustNextLine_ && lf >= 0) {
         distrustNextLine_ = false;
-        state_.RxMsgStr.remove(0, lf + 1);
+        RxMsgStr_.remove(0, lf + 1);
     }
 }
 
@@ -121,7 +111,7 @@ void ReplyDecoder::discardUndecoded() {
     log_.countReceived(waiting.size());
     if (waiting.contains(u'\n'))
         replyOutstanding_ = false;
-    state_.RxMsgStr.clear();
+    RxMsgStr_.clear();
 }
 
 void ReplyDecoder::DecodeRxMsg() {
@@ -137,107 +127,104 @@ void ReplyDecoder::DecodeRxMsg() {
 }
 
 bool ReplyDecoder::takeIdentityLine(QString& line) const {
-    const qsizetype cr = state_.RxMsgStr.indexOf(u'\r');
+    const qsizetype cr = RxMsgStr_.indexOf(u'\r');
     if (cr < 0)
         return false;
-    line = state_.RxMsgStr.left(cr + 1);
+    line = RxMsgStr_.left(cr + 1);
     return true;
 }
 
 void ReplyDecoder::decodeIdentity() {
-    if (state_.myTimer != IdentityStep || state_.RxMsgStr.size() < IdentityMinLength)
+    if (state_.step != PollingStep::Identification || RxMsgStr_.size() < IdentityMinLength)
         return;
     QString line;
-    if (!takeIdentityLine(line) || !state_.RxMsgStr.contains(u','))
+    if (!takeIdentityLine(line) || !RxMsgStr_.contains(u','))
         return;
-    ui_.LabSeries->setText(withoutLineEnds(line));
+    model_.setText(Quantity::Identification, withoutLineEnds(line), QDateTime::currentDateTime());
     log_.appendReplyLine(line);
-    state_.RxMsgStr.clear();
+    RxMsgStr_.clear();
 }
 
 void ReplyDecoder::decodeVersion() {
-    if (state_.myTimer != VersionStep || state_.RxMsgStr.size() < VersionMinLength)
+    if (state_.step != PollingStep::Version || RxMsgStr_.size() < VersionMinLength)
         return;
     QString line;
     if (!takeIdentityLine(line))
         return;
-    ui_.LabVersion->setText(withoutLineEnds(line));
+    model_.setText(Quantity::Version, withoutLineEnds(line), QDateTime::currentDateTime());
     log_.appendReplyLine(line);
-    state_.RxMsgStr.clear();
+    RxMsgStr_.clear();
 }
 
 bool ReplyDecoder::takeShortReply() {
-    if (state_.RxMsgStr.size() < ShortReplyMinLength || !state_.RxMsgStr.contains(u'\r') ||
-        !state_.RxMsgStr.contains(u'\n'))
+    if (RxMsgStr_.size() < ShortReplyMinLength || !RxMsgStr_.contains(u'\r') ||
+        !RxMsgStr_.contains(u'\n'))
         return false;
-    log_.appendReplyLine(state_.RxMsgStr.left(ShortReplyMinLength));
+    log_.appendReplyLine(RxMsgStr_.left(ShortReplyMinLength));
     return true;
 }
 
 void ReplyDecoder::decodeChannel() {
-    if (state_.myTimer != ChannelStep || !takeShortReply())
+    if (state_.step != PollingStep::Channel || !takeShortReply())
         return;
     // Selecting a channel sends it back to the supply: a garbled reply must
     // select nothing.
-    const auto channel = wholeNumberReply(state_.RxMsgStr);
-    if (channel == 1) {
-        ui_.OP1->setChecked(true);
-        state_.PowerApply = 1;
-    } else if (channel == 2) {
-        ui_.Op2->setChecked(true);
-        state_.PowerApply = 2;
+    const auto channel = wholeNumberReply(RxMsgStr_);
+    if (channel == 1 || channel == 2) {
+        if (switches_.selectedChannel() != *channel)
+            switches_.selectChannel(*channel);
+        model_.setChannel(*channel, QDateTime::currentDateTime());
     }
-    state_.RxMsgStr.clear();
+    RxMsgStr_.clear();
 }
 
 void ReplyDecoder::decodeMode() {
-    if (state_.myTimer != ModeStep || !takeShortReply())
+    if (state_.step != PollingStep::Mode || !takeShortReply())
         return;
-    // Selecting an option that was not selected runs its click handler,
-    // which sends the same mode back: a garbled reply must not switch a
-    // series-wired supply to another mode.
-    const auto mode = wholeNumberReply(state_.RxMsgStr);
-    QRadioButton* const options[] = {ui_.INDcmd, ui_.PARcmd, ui_.SERcmd};
-    for (qint16 m = 0; m < 3; ++m) {
-        if (mode == m) {
-            options[m]->setChecked(true);
-            state_.PowerMode = m;
-        }
+    // Selecting a mode other than the one selected sends it back to the
+    // supply: a garbled reply must not switch a series-wired supply to
+    // another mode.
+    const auto reported = wholeNumberReply(RxMsgStr_);
+    if (reported && *reported >= 0 && *reported <= 2) {
+        const auto mode = TrackingMode(*reported);
+        if (switches_.selectedMode() != mode)
+            switches_.selectMode(mode);
+        state_.mode = mode;
+        model_.setMode(mode, QDateTime::currentDateTime());
     }
-    if (state_.PowerMode != state_.PowerModeBack) {
-        state_.PowerModeBack = state_.PowerMode;
-        rating_.PowerTypeCombVol_Click();
-        rating_.PowerTypeCombCur_Click();
+    if (state_.mode != PowerModeBack_) {
+        PowerModeBack_ = state_.mode;
+        rating_.applyVoltageRating();
+        rating_.applyCurrentRating();
     }
-    state_.RxMsgStr.clear();
+    RxMsgStr_.clear();
 }
 
 void ReplyDecoder::decodeOutputState() {
-    if (state_.myTimer != OutputStep || !takeShortReply())
+    if (state_.step != PollingStep::Output || !takeShortReply())
         return;
-    const QChar first = state_.RxMsgStr.at(0);
-    if (first == u'0') {
-        ui_.OutPutButton->setText(QStringLiteral("开"));
-        state_.RxMsgStr.clear();
-    } else if (first == u'1') {
-        ui_.OutPutButton->setText(QStringLiteral("关"));
-        state_.RxMsgStr.clear();
-    }
+    const QChar first = RxMsgStr_.at(0);
+    if (first != u'0' && first != u'1')
+        return;
+    const OutputState output = first == u'1' ? OutputState::On : OutputState::Off;
+    RxMsgStr_.clear();
+    switches_.showOutput(output);
+    model_.setOutput(output, QDateTime::currentDateTime());
 }
 
 void ReplyDecoder::decodeNumber() {
-    if (state_.myTimer > LastNumberStep)
+    if (state_.step > PollingStep::OverCurrent)
         return;
-    if (state_.RxMsgStr.size() > MaxNumberBuffer)
-        state_.RxMsgStr.clear();
-    const qsizetype lf = state_.RxMsgStr.indexOf(u'\n');
+    if (RxMsgStr_.size() > MaxNumberBuffer)
+        RxMsgStr_.clear();
+    const qsizetype lf = RxMsgStr_.indexOf(u'\n');
     if (lf < 0)
         return;
     // The value belongs to the step under which its line was cut, even if a
     // tick moves the step on while the value is being scaled below.
-    const qint16 step = state_.myTimer;
-    QString line = state_.RxMsgStr.left(lf + 1);
-    state_.RxMsgStr.remove(0, lf + 1);
+    const PollingStep step = state_.step;
+    QString line = RxMsgStr_.left(lf + 1);
+    RxMsgStr_.remove(0, lf + 1);
     if (line.size() < NumberLineMinLength)
         return;
     line.truncate(NumberTextLength);
@@ -282,11 +269,15 @@ void ReplyDecoder::decodeNumber() {
     if (!std::isfinite(value))
         return;
 
-    QLabel* const readOuts[] = {ui_.ReadVolLab, ui_.ReadCurrentLab, ui_.CVLab,
-                                ui_.CCLab,      ui_.OVPLab,         ui_.OCPLab};
-    if (step >= Commands::FirstStep && step <= LastNumberStep) {
-        state_.myCmd = Commands::pollingQuery(step);
-        readOuts[step - Commands::FirstStep]->setText(readOutText(value, negative));
+    if (isNumberStep(step)) {
+        static constexpr Quantity readOuts[] = {
+            Quantity::MeasuredVoltage, Quantity::MeasuredCurrent, Quantity::SetVoltage,
+            Quantity::SetCurrent,      Quantity::OverVoltage,     Quantity::OverCurrent};
+        state_.query = Commands::pollingQuery(step);
+        // A "-" before a zero shows no sign, and the reading is plain zero.
+        const double reading = negative && value != 0.0 ? -value : value;
+        model_.setNumber(readOuts[int(step) - int(PollingStep::MeasuredVoltage)], reading,
+                         QDateTime::currentDateTime());
     }
     log_.emptyIfCountReached();
 }

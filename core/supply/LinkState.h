@@ -1,0 +1,20 @@
+#pragma once
+
+#include "SupplyModel.h"
+#include "protocol/Commands.h"
+
+#include <QString>
+
+// What the polling cycle, the decoder and the operator's commands share.
+struct LinkState {
+    // The current polling step; the step alone decides how the next reply is
+    // read, and operator commands move it to read back what they changed.
+    PollingStep step = PollingStep::None;
+    // The query the tick sends (steps 10 to 18 send it again).
+    QString query;
+    // An identity query has just been sent: the next polling tick is skipped
+    // so that its reply can arrive.
+    bool skipNextTick = false;
+    // The tracking mode as last selected or reported; the limits follow it.
+    TrackingMode mode = TrackingMode::Independent;
+};

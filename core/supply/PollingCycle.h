@@ -1,0 +1,46 @@
+#pragma once
+
+#include <QDateTime>
+#include <QObject>
+#include <QTimer>
+
+class CommandSender;
+class EventYield;
+class ReplyDecoder;
+class SerialControl;
+class SupplyModel;
+struct LinkState;
+
+// The 18-step polling cycle: every 500 ms the next step's query goes out.
+// Switched on and off by the operator; a tick that finds the port closed
+// switches it off.
+class PollingCycle : public QObject {
+    Q_OBJECT
+public:
+    static constexpr int IntervalMs = 500;
+
+    PollingCycle(LinkState& state, SerialControl& comm, CommandSender& sender,
+                 ReplyDecoder& decoder, EventYield& yield, SupplyModel& model,
+                 QObject* parent = nullptr);
+
+    bool isPolling() const { return SysTickTimer_.isActive(); }
+    // Switches polling on when it is off and off when it is on.
+    void toggle();
+
+    void SysTickTimer_Timer();
+
+signals:
+    void pollingChanged(bool polling);
+    // A tick that was not skipped, with the time it ran at.
+    void ticked(const QDateTime& now);
+
+private:
+    LinkState& state_;
+    SerialControl& comm_;
+    CommandSender& sender_;
+    ReplyDecoder& decoder_;
+    EventYield& yield_;
+    SupplyModel& model_;
+    QTimer SysTickTimer_;
+    bool heldForReply_ = false;
+};

@@ -1,0 +1,148 @@
+#include "PortSession.h"
+
+#include "Notices.h"
+#include "SupplyModel.h"
+#include "protocol/NumberText.h"
+#include "serial/SerialControl.h"
+
+const QString PortSession::ClosedStatus = QStringLiteral("STATUS：COM Port Cloced");
+
+namespace {
+
+QString lineSettingsText(const QString& baud, const QString& parity, qint16 dataBits,
+                         qint16 stopBits) {
+    return baud + u',' + parity + u',' + QString::number(dataBits) + u',' +
+           QString::number(stopBits);
+}
+
+} // namespace
+
+QString settingsText(const PortRequest& request) {
+    return request.baud + u',' + request.parity.left(1) + u',' + request.dataBits + u',' +
+           request.stopBits;
+}
+
+QString openStatus(const PortRequest& request) {
+    return QStringLiteral("STATUS：") + request.portText + QStringLiteral(" OPEND，") +
+           settingsText(request);
+}
+
+PortSession::PortSession(SerialControl& comm, Notices& notices, SupplyModel& model,
+                         QObject* parent)
+    : QObject(parent), comm_(comm), notices_(notices), model_(model) {}
+
+void PortSession::toggle(const PortRequest& request) {
+    bPortOpen_ = comm_.PortOpen();
+    if (bPortOpen_) {
+        ClosePort();
+    } else {
+        Settings settings;
+        if (!readSettings(request, settings))
+            return;
+        ConfigureAndOpenPort(request, settings);
+        ReopenPortFromPanel(request);
+    }
+    bPortOpen_ = comm_.PortOpen();
+    emit lampsShown(comm_.PortOpen());
+    if (comm_.PortOpen()) {
+        emit notices_.messageCleared();
+        model_.setLink(request.portText, settingsText(request));
+        model_.reportLinkEvent(LinkEvent::PortOpened, QDateTime::currentDateTime());
+    }
+}
+
+bool PortSession::readSettings(const PortRequest& request, Settings& settings) const {
+    const auto dataBits = NumberText::wholeTextToInt16(request.dataBits);
+    const auto stopBits = NumberText::wholeTextToInt16(request.stopBits);
+    if (!dataBits || !stopBits)
+        return false;
+    settings = {request.port, request.baud, request.parity.left(1), *dataBits, *stopBits};
+    return true;
+}
+
+bool PortSession::configure(const Settings& settings) {
+    return comm_.setCommPort(settings.port) &&
+           comm_.setSettings(lineSettingsText(settings.baud, settings.parity, settings.dataBits,
+                                              settings.stopBits));
+}
+
+void PortSession::ConfigureAndOpenPort(const PortRequest& request, const Settings& settings) {
+    if (comm_.PortOpen())
+        (void)comm_.setPortOpen(false);
+    if (!configure(settings)) {
+        emit notices_.message(Notices::PortMissing);
+        ClosePort();
+        return;
+    }
+    comm_.setInBufferSize(1024);
+    comm_.setOutBufferSize(1024);
+    comm_.setInBufferCount(0);
+    comm_.setOutBufferCount(0);
+    comm_.setSThreshold(1);
+    comm_.setRThreshold(1);
+    comm_.setOutBufferCount(0);
+    comm_.setInBufferCount(0);
+    if (!comm_.setPortOpen(true)) {
+        emit notices_.message(Notices::PortMissing);
+        ClosePort();
+        return;
+    }
+    emit statusShown(comm_.PortOpen() ? openStatus(request) : ClosedStatus);
+}
+
+void PortSession::ReopenPortFromPanel(const PortRequest& request) {
+    if (comm_.PortOpen())
+        (void)comm_.setPortOpen(false);
+    Settings settings;
+    if (!readSettings(request, settings))
+        return;
+    OpenPort(request, settings);
+}
+
+void PortSession::OpenPort(const PortRequest& request, const Settings& settings) {
+    if (comm_.PortOpen())
+        (void)comm_.setPortOpen(false);
+    if (!configure(settings) || !comm_.setPortOpen(true)) {
+        emit notices_.openFailed();
+        ClosePort();
+        return;
+    }
+    showOpenState(comm_.PortOpen(), request);
+}
+
+bool PortSession::reopen(const PortRequest& request) {
+    Settings settings;
+    if (comm_.PortOpen() || !readSettings(request, settings) || !configure(settings) ||
+        !comm_.setPortOpen(true))
+        return false;
+    bPortOpen_ = true;
+    showOpenState(true, request);
+    model_.setLink(request.portText, settingsText(request));
+    model_.reportLinkEvent(LinkEvent::PortReopened, QDateTime::currentDateTime());
+    return true;
+}
+
+void PortSession::ClosePort() {
+    const bool wasOpen = comm_.PortOpen();
+    if (wasOpen)
+        (void)comm_.setPortOpen(false);
+    showOpenState(false, {});
+    if (wasOpen)
+        closeReported(LinkEvent::PortClosed);
+}
+
+void PortSession::PortLost() {
+    ClosePort();
+    bPortOpen_ = false;
+    emit notices_.message(Notices::PortMissing);
+    closeReported(LinkEvent::PortLost);
+}
+
+void PortSession::closeReported(LinkEvent event) {
+    model_.setLink({}, {});
+    model_.reportLinkEvent(event, QDateTime::currentDateTime());
+}
+
+void PortSession::showOpenState(bool open, const PortRequest& request) {
+    emit openStateShown(open, open ? openStatus(request) : ClosedStatus);
+}

@@ -1,0 +1,82 @@
+#pragma once
+
+#include "SupplyModel.h"
+
+#include <QObject>
+#include <QString>
+
+class Notices;
+class SerialControl;
+class SupplyModel;
+
+// The panel's choice of port and line settings, as the lists show them.
+struct PortRequest {
+    QString portText; // as shown, e.g. "COM3"
+    quint8 port = 0;  // the number it stands for, 0 for none
+    QString baud;
+    QString parity; // the list's text; its first letter is used
+    QString dataBits;
+    QString stopBits;
+};
+
+// Opening and closing the port with the panel's line settings, and what the
+// panel shows of it: the status line, the button's caption and the lamps.
+class PortSession : public QObject {
+    Q_OBJECT
+public:
+    static const QString ClosedStatus; // "STATUS：COM Port Cloced"
+
+    PortSession(SerialControl& comm, Notices& notices, SupplyModel& model,
+                QObject* parent = nullptr);
+
+    // The open state as last read by the port switch.
+    bool bPortOpen() const { return bPortOpen_; }
+
+    // The port switch: closes an open port, or opens the requested one
+    // (configured and opened, then closed and opened once more).
+    void toggle(const PortRequest& request);
+    // Closes the port and shows the closed state.
+    void ClosePort();
+    // The line failed while open: the control has closed the port already.
+    void PortLost();
+    // Opens the requested port again after a loss, without a box; true when
+    // it is open.
+    bool reopen(const PortRequest& request);
+
+signals:
+    void statusShown(const QString& status);
+    // Caption, lamps and status follow the open state.
+    void openStateShown(bool open, const QString& status);
+    // Only the lamps follow the open state.
+    void lampsShown(bool open);
+
+private:
+    struct Settings {
+        quint8 port;
+        QString baud;
+        QString parity;
+        qint16 dataBits;
+        qint16 stopBits;
+    };
+
+    // The request's settings converted; nothing when the data or stop bits
+    // are not a number that fits 16 bits.
+    bool readSettings(const PortRequest& request, Settings& settings) const;
+    void ConfigureAndOpenPort(const PortRequest& request, const Settings& settings);
+    void ReopenPortFromPanel(const PortRequest& request);
+    void OpenPort(const PortRequest& request, const Settings& settings);
+    // Sets port number and settings; false when the control refuses either.
+    bool configure(const Settings& settings);
+    void showOpenState(bool open, const PortRequest& request);
+    void closeReported(LinkEvent event);
+
+    SerialControl& comm_;
+    Notices& notices_;
+    SupplyModel& model_;
+    bool bPortOpen_ = false;
+};
+
+// "STATUS：" + port + " OPEND，" + baud,parity letter,data bits,stop bits
+QString openStatus(const PortRequest& request);
+// "9600,N,8,1" as the request gives it.
+QString settingsText(const PortRequest& request);

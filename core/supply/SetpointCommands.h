@@ -1,0 +1,29 @@
+#pragma once
+
+#include <QString>
+
+class CommandSender;
+class Notices;
+class RatingLimits;
+struct LinkState;
+
+// The four setpoints: each entry's text is tested against its limits, one
+// set command goes out and the polling step moves to the query that reads
+// the same quantity back.
+class SetpointCommands {
+public:
+    enum class Setpoint { Voltage, Current, OverVoltage, OverCurrent };
+
+    SetpointCommands(LinkState& state, const RatingLimits& rating, CommandSender& sender,
+                     Notices& notices);
+
+    // The entry text as the operator typed it; a value outside its limits
+    // shows the out-of-range box and sends nothing.
+    void send(Setpoint setpoint, const QString& entryText);
+
+private:
+    LinkState& state_;
+    const RatingLimits& rating_;
+    CommandSender& sender_;
+    Notices& notices_;
+};

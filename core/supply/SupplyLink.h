@@ -1,0 +1,62 @@
+#pragma once
+
+#include "CommandSender.h"
+#include "EventYield.h"
+#include "IdentityQueries.h"
+#include "LinkState.h"
+#include "Notices.h"
+#include "PollingCycle.h"
+#include "PortSession.h"
+#include "RatingLimits.h"
+#include "ReplyDecoder.h"
+#include "SetpointCommands.h"
+#include "SupplyModel.h"
+#include "SupplySwitches.h"
+#include "serial/SerialControl.h"
+#include "serial/TrafficLog.h"
+
+#include <QObject>
+
+#include <memory>
+
+// One supply on one serial control: the port session, the polling cycle,
+// the reply decoder, the operator's commands and the limits, with the model
+// of what was read and the traffic record. A front end shows these and calls
+// them; nothing here knows a widget.
+class SupplyLink : public QObject {
+    Q_OBJECT
+public:
+    explicit SupplyLink(std::unique_ptr<SerialControl> comm, QObject* parent = nullptr);
+    ~SupplyLink() override;
+
+    SerialControl& MSComm() { return *comm_; }
+    const SerialControl& MSComm() const { return *comm_; }
+    SupplyModel& model() { return model_; }
+    TrafficLog& trafficLog() { return log_; }
+    Notices& notices() { return notices_; }
+    EventYield& eventYield() { return yield_; }
+    LinkState& state() { return state_; }
+    PortSession& portSession() { return session_; }
+    PollingCycle& polling() { return polling_; }
+    ReplyDecoder& decoder() { return decoder_; }
+    RatingLimits& rating() { return rating_; }
+    SetpointCommands& setpoints() { return setpoints_; }
+    SupplySwitches& switches() { return switches_; }
+    IdentityQueries& identity() { return identity_; }
+
+private:
+    std::unique_ptr<SerialControl> comm_;
+    LinkState state_;
+    SupplyModel model_;
+    TrafficLog log_;
+    Notices notices_;
+    EventYield yield_;
+    CommandSender sender_;
+    PortSession session_;
+    RatingLimits rating_;
+    SupplySwitches switches_;
+    ReplyDecoder decoder_;
+    PollingCycle polling_;
+    SetpointCommands setpoints_;
+    IdentityQueries identity_;
+};

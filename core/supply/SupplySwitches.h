@@ -1,0 +1,48 @@
+#pragma once
+
+#include "SupplyModel.h"
+
+#include <QObject>
+
+class CommandSender;
+struct LinkState;
+
+// The output switch, the tracking-mode and channel options and the alarm
+// clear: each sends one fixed command and leaves the reading-back to the
+// polling cycle. It also keeps what the panel's switch and options show:
+// the output state the switch offers to change, and the selected mode and
+// channel.
+class SupplySwitches : public QObject {
+    Q_OBJECT
+public:
+    SupplySwitches(LinkState& state, CommandSender& sender, QObject* parent = nullptr);
+
+    // The output state the panel shows: the switch offers the other one.
+    OutputState shownOutput() const { return shownOutput_; }
+    TrackingMode selectedMode() const { return selectedMode_; }
+    int selectedChannel() const { return selectedChannel_; }
+
+    // The operator's output switch: sends the other state and shows it.
+    void toggleOutput();
+    // A mode or channel becoming selected, by the operator or by a reply
+    // that reports another one than selected: the command goes out.
+    void selectMode(TrackingMode mode);
+    void selectChannel(int channel);
+    void clearAlarm();
+    // The output state as the supply reported it.
+    void showOutput(OutputState state);
+
+signals:
+    void outputShown(OutputState state);
+    // The option to show selected; the channel options are usable only in
+    // independent mode.
+    void modeSelected(TrackingMode mode);
+    void channelSelected(int channel);
+
+private:
+    LinkState& state_;
+    CommandSender& sender_;
+    OutputState shownOutput_ = OutputState::Off;
+    TrackingMode selectedMode_ = TrackingMode::Independent;
+    int selectedChannel_ = 1;
+};
