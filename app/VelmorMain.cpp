@@ -67,7 +67,8 @@ void VelmorMain::wireLink() {
             [this](const SetpointLimits& l) { showCurrentLimits(l); });
 
     Notices& notices = link_.notices();
-    connect(&notices, &Notices::message, this, [this](const QString& text) { message_.show(text); });
+    connect(&notices, &Notices::message, this,
+            [this](const QString& text) { message_.show(text); });
     connect(&notices, &Notices::messageCleared, this, [this] { message_.clearNow(); });
     connect(&notices, &Notices::openFailed, this,
             [this] { boxes_.show(MessageBoxes::openFailed()); });

@@ -129,7 +129,8 @@ int main(int argc, char** argv) {
         after(options.seconds, [&] {
             std::printf("cpu_all_percent %.4f\n", share.percent());
             std::printf("rss_kib %ld\n", Measure::residentKib());
-            std::printf("rx_bytes %lld\n", static_cast<long long>(window.link().trafficLog().rxCount()));
+            std::printf("rx_bytes %lld\n",
+                        static_cast<long long>(window.link().trafficLog().rxCount()));
             std::printf("voltage_readout %s\n",
                         qPrintable(window.findChild<QLabel*>("ReadVolLab")->text()));
             std::printf("boxes %d\n", boxes);

@@ -9,8 +9,8 @@
 // Qt version in use).
 #include "Measure.h"
 #include "app/PanelState.h"
-#include "serial/PortDirectory.h"
 #include "app/PortList.h"
+#include "serial/PortDirectory.h"
 
 #include <QApplication>
 #include <QComboBox>

@@ -149,7 +149,8 @@ void TestLimits::workedValues() {
     QTEST(panel.text(entries[0].text), "entry");
     QTEST(panel.text(entries[1].text), "protectionEntry");
     if (voltage)
-        QCOMPARE(panel.link.rating().limits().SysPowerVol, qint16(item.trimmed().remove(" V").toInt()));
+        QCOMPARE(panel.link.rating().limits().SysPowerVol,
+                 qint16(item.trimmed().remove(" V").toInt()));
 }
 
 void TestLimits::halvesAreIndependent() {

@@ -149,9 +149,9 @@ void TestWindow::startStates() {
     QVERIFY(!link.portSession().bPortOpen());
     QVERIFY(!link.state().skipNextTick);
     QCOMPARE(int(s.MyOpenPort), 0);
-    for (double limit : {limits.CVSetValueMax, limits.CCSetValueMax, limits.OVPSetValueMax,
-                         limits.OCPSetValueMax, limits.CVSetValueMin, limits.CCSetValueMin,
-                         limits.OVPSetValueMin, limits.OCPSetValueMin})
+    for (double limit :
+         {limits.CVSetValueMax, limits.CCSetValueMax, limits.OVPSetValueMax, limits.OCPSetValueMax,
+          limits.CVSetValueMin, limits.CCSetValueMin, limits.OVPSetValueMin, limits.OCPSetValueMin})
         QCOMPARE(limit, 0.0);
 }
 
@@ -161,9 +161,25 @@ void TestWindow::everyLabelIsPlainText() {
     QVERIFY(labels.size() >= 28);
     for (QLabel* label : labels)
         QVERIFY2(label->textFormat() == Qt::PlainText, qPrintable(label->objectName()));
-    // Markup sent by a device stays text.
-    panel.find<QLabel>("LabSeries")->setText(QStringLiteral("<b>x</b>"));
-    QCOMPARE(panel.find<QLabel>("LabSeries")->text(), QStringLiteral("<b>x</b>"));
+    // Markup sent by a device is shown as the characters it is: as wide as
+    // the same text in a plain-text label, wider than the rendered markup.
+    panel.open();
+    panel.atStep(18);
+    panel.comm->receive("<b>VELMOR</b>,PSU-3005,SN0042\r\n");
+    auto* series = panel.find<QLabel>("LabSeries");
+    QCOMPARE(series->text(), QStringLiteral("<b>VELMOR</b>,PSU-3005,SN0042"));
+    // Measured on one line.
+    series->setWordWrap(false);
+    QLabel plain;
+    plain.setFont(series->font());
+    plain.setTextFormat(Qt::PlainText);
+    plain.setText(series->text());
+    QLabel rendered;
+    rendered.setFont(series->font());
+    rendered.setTextFormat(Qt::AutoText);
+    rendered.setText(series->text());
+    QCOMPARE(series->sizeHint().width(), plain.sizeHint().width());
+    QVERIFY(series->sizeHint().width() > rendered.sizeHint().width());
 }
 
 void TestWindow::listsAtStart() {

@@ -27,8 +27,7 @@ QString openStatus(const PortRequest& request) {
            settingsText(request);
 }
 
-PortSession::PortSession(SerialControl& comm, Notices& notices, SupplyModel& model,
-                         QObject* parent)
+PortSession::PortSession(SerialControl& comm, Notices& notices, SupplyModel& model, QObject* parent)
     : QObject(parent), comm_(comm), notices_(notices), model_(model) {}
 
 void PortSession::toggle(const PortRequest& request) {

@@ -8,7 +8,6 @@
 
 #include <optional>
 
-
 // Limits of the voltage half (CV and OVP) for a rated voltage.
 struct VoltageLimits {
     qint16 rating = 0;
@@ -25,10 +24,9 @@ struct CurrentLimits {
     double ocpMax = 0.0;
 };
 
-// The limits for a rating list's text in a tracking mode: series doubles the voltage half, parallel the
-// current half. Nothing when the rating does not fit (a voltage beyond 16
-// bits, or its double in series mode; a current whose limits are not
-// finite).
+// The limits for a rating list's text in a tracking mode: series doubles the voltage half, parallel
+// the current half. Nothing when the rating does not fit (a voltage beyond 16 bits, or its double
+// in series mode; a current whose limits are not finite).
 std::optional<VoltageLimits> voltageLimits(const QString& ratingText, TrackingMode mode);
 std::optional<CurrentLimits> currentLimits(const QString& ratingText, TrackingMode mode);
 

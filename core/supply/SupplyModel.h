@@ -30,7 +30,14 @@ enum class TrackingMode { Independent = 0, Parallel = 1, Series = 2 };
 enum class OutputState { Off, On };
 
 // What happened to the link, for recorders and plots that mark it.
-enum class LinkEvent { PortOpened, PortClosed, PortLost, PortReopened, PollingStarted, PollingStopped };
+enum class LinkEvent {
+    PortOpened,
+    PortClosed,
+    PortLost,
+    PortReopened,
+    PollingStarted,
+    PollingStopped
+};
 
 // What the panel knows of the supply: the six numbers as read (signed, in
 // volts and amperes), the output state, the tracking mode, the channel and
@@ -70,7 +77,9 @@ public:
     void setLink(const QString& portName, const QString& lineSettings);
     void reportLinkEvent(LinkEvent event, const QDateTime& time);
 
-    static bool isNumber(Quantity quantity) { return index(quantity) <= index(Quantity::OverCurrent); }
+    static bool isNumber(Quantity quantity) {
+        return index(quantity) <= index(Quantity::OverCurrent);
+    }
 
 signals:
     void changed(Quantity quantity, const QVariant& value, const QDateTime& time);

@@ -17,8 +17,8 @@ std::unique_ptr<VelmorMain> makeWindow(const QTemporaryDir& folder, ScriptedSeri
 
 } // namespace
 
-PanelFixture::PanelFixture() : window(makeWindow(linkFolder, comm)), state(window->panelState()),
-      link(window->link()) {
+PanelFixture::PanelFixture()
+    : window(makeWindow(linkFolder, comm)), state(window->panelState()), link(window->link()) {
     window->messageBoxes().replaceShower(
         [this](const MessageBoxes::Box& box) { boxes.append(box); });
 }
