@@ -58,6 +58,10 @@ QComboBox* list(QWidget* parent, const char* name, const QStringList& items, con
                 const QRect& rect) {
     auto* widget = place(new QComboBox(parent), name, rect);
     widget->setEditable(true);
+    // The text stays exactly as typed: no inline completion, no match that
+    // replaces it with a list item when focus leaves, no insertion into the
+    // list. Only picking an item selects it.
+    widget->setCompleter(nullptr);
     widget->setInsertPolicy(QComboBox::NoInsert);
     widget->addItems(items);
     widget->setEditText(text);

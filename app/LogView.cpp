@@ -7,25 +7,55 @@
 #include <QScrollBar>
 #include <QTextCursor>
 
-QString visibleLogText(const QString& text) {
+namespace {
+
+// A character other than CR and LF as the widget shows it.
+QChar visibleChar(QChar c) {
+    const char16_t u = c.unicode();
+    if (u == u'\t')
+        return c;
+    if (u < 0x20)
+        return QChar(char16_t(0x2400 + u)); // the control pictures
+    if (u == 0x7f)
+        return QChar(char16_t(0x2421));
+    if (u >= 0x80 && u < 0xa0)
+        return QChar(char16_t(0xfffd));
+    return c;
+}
+
+} // namespace
+
+QString LogLines::take(const QString& piece) {
     QString shown;
-    shown.reserve(text.size());
-    for (QChar c : text) {
-        const char16_t u = c.unicode();
-        if (u == u'\r')
+    shown.reserve(piece.size() + 1);
+    for (QChar c : piece) {
+        if (c == u'\r') {
+            afterCr_ = true;
             continue;
-        if (u == u'\n' || u == u'\t')
-            shown.append(c);
-        else if (u < 0x20)
-            shown.append(QChar(char16_t(0x2400 + u))); // the control pictures
-        else if (u == 0x7f)
-            shown.append(QChar(char16_t(0x2421)));
-        else if (u >= 0x80 && u < 0xa0)
-            shown.append(QChar(char16_t(0xfffd)));
+        }
+        const bool crLf = c == u'\n' && afterCr_;
+        afterCr_ = false;
+        if (crLf) {
+            // A held lone LF and this CR LF make one line break.
+            heldLineFeed_ = false;
+            shown.append(u'\n');
+            continue;
+        }
+        if (heldLineFeed_) {
+            shown.append(u'\n');
+            heldLineFeed_ = false;
+        }
+        if (c == u'\n')
+            heldLineFeed_ = true;
         else
-            shown.append(c);
+            shown.append(visibleChar(c));
     }
     return shown;
+}
+
+void LogLines::reset() {
+    heldLineFeed_ = false;
+    afterCr_ = false;
 }
 
 LogView::LogView(TrafficLog& log, QPlainTextEdit& view, QLineEdit& rxCount, QLineEdit& txCount)
@@ -57,6 +87,7 @@ void LogView::appended(const QString& text) {
 
 void LogView::emptied() {
     unshown_.clear();
+    lines_.reset();
     view_.clear();
 }
 
@@ -69,7 +100,7 @@ void LogView::show() {
     const bool atEnd = bar->value() == bar->maximum();
     QTextCursor cursor(view_.document());
     cursor.movePosition(QTextCursor::End);
-    cursor.insertText(visibleLogText(unshown_));
+    cursor.insertText(lines_.take(unshown_));
     unshown_.clear();
     if (atEnd)
         bar->setValue(bar->maximum());

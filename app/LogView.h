@@ -7,6 +7,24 @@ class QLineEdit;
 class QPlainTextEdit;
 class TrafficLog;
 
+// Turns the log's text, as it is appended, into the lines the operator
+// reads. A line ends at CR LF, as in the log's design; a polling line ends
+// at a lone LF, which stands on a line of its own unless the CR LF that opens
+// a reply follows it, so a query and its reply stand on consecutive lines
+// while the empty line after an operator command stays. Other CRs are
+// dropped and control characters shown as their visible symbols.
+class LogLines {
+public:
+    // The display text for the next piece of the log. A lone LF at the end
+    // of a piece is held until the next piece shows what follows it.
+    QString take(const QString& piece);
+    void reset();
+
+private:
+    bool heldLineFeed_ = false;
+    bool afterCr_ = false;
+};
+
 // Shows the traffic log in TxtReceive and the counters in TxtRXCount and
 // TxtTXCount. The widget is appended to, never rewritten, and at most four
 // times a second: redrawing the log after every line was most of what
@@ -30,9 +48,6 @@ private:
     QLineEdit& rxCount_;
     QLineEdit& txCount_;
     QString unshown_;
+    LogLines lines_;
     QTimer showTimer_;
 };
-
-// The log text as the widget shows it: CR dropped, LF kept, every other
-// control character shown as its visible symbol.
-QString visibleLogText(const QString& text);
