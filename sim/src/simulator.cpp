@@ -81,8 +81,7 @@ bool Simulator::serveOnce() {
     pollfd fds[] = {
         {signals_.readFd(), POLLIN, 0},
         // poll() skips a negative descriptor.
-        {pty_ ? pty_->master() : -1, static_cast<short>(POLLIN | (waitWritable ? POLLOUT : 0)),
-         0},
+        {pty_ ? pty_->master() : -1, static_cast<short>(POLLIN | (waitWritable ? POLLOUT : 0)), 0},
         {watchStdin_ ? STDIN_FILENO : -1, POLLIN, 0},
     };
     if (::poll(fds, std::size(fds), pollTimeout(now)) < 0) {
