@@ -131,7 +131,9 @@ CommandLine CommandLine::parse(const QStringList& arguments) {
 
     if (!parser.parse(arguments))
         return failure(parser.errorText());
-    if (parser.isSet(help)) {
+    // Qt's parser adds --help-all beside --help; the panel has no options of
+    // Qt's own to show, so both give the same help.
+    if (parser.isSet(help) || parser.isSet(QStringLiteral("help-all"))) {
         CommandLine line;
         line.outcome = Outcome::Help;
         line.message = parser.helpText();

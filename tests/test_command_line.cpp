@@ -168,7 +168,7 @@ void TestCommandLine::badLines() {
 }
 
 void TestCommandLine::helpAndVersion() {
-    for (const char* help : {"--help", "-h"}) {
+    for (const char* help : {"--help", "-h", "--help-all"}) {
         const CommandLine line = parse({"--port", "COM3", help});
         QCOMPARE(line.outcome, CommandLine::Outcome::Help);
         for (const char* option :
