@@ -1,6 +1,7 @@
 #include "Controls.h"
 
 #include "Pictures.h"
+#include "PortComboBox.h"
 
 #include <QComboBox>
 #include <QGroupBox>
@@ -54,9 +55,10 @@ QRadioButton* option(QWidget* parent, const char* name, const QString& text, con
     return place(new QRadioButton(text, parent), name, rect);
 }
 
-QComboBox* list(QWidget* parent, const char* name, const QStringList& items, const QString& text,
-                const QRect& rect) {
-    auto* widget = place(new QComboBox(parent), name, rect);
+template <typename Box = QComboBox>
+Box* list(QWidget* parent, const char* name, const QStringList& items, const QString& text,
+          const QRect& rect) {
+    auto* widget = place(new Box(parent), name, rect);
     widget->setEditable(true);
     // The text stays exactly as typed: no inline completion, no match that
     // replaces it with a list item when focus leaves, no insertion into the
@@ -144,7 +146,7 @@ void buildPortSettings(QWidget* w, Controls& ui) {
         return QRect(x, 10 + i * rowHeight, width, 24);
     };
     ui.Label4 = label(ui.Frame1, "Label4", QStringLiteral("串口"), row(0, 8, 44));
-    ui.CboCom = list(ui.Frame1, "CboCom", {}, {}, row(0, 52, 96));
+    ui.CboCom = list<PortComboBox>(ui.Frame1, "CboCom", {}, {}, row(0, 52, 96));
     QStringList designPorts;
     for (int n = 1; n <= 15; ++n)
         designPorts.append(QStringLiteral("COM") + QString::number(n));

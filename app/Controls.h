@@ -1,5 +1,6 @@
 #pragma once
 
+class PortComboBox;
 class QComboBox;
 class QGroupBox;
 class QLabel;
@@ -78,7 +79,7 @@ struct Controls {
     // Port settings
     QGroupBox* Frame1 = nullptr;
     QLabel* Label4 = nullptr;
-    QComboBox* CboCom = nullptr;
+    PortComboBox* CboCom = nullptr;
     QLabel* Label5 = nullptr;
     QComboBox* CboBaudrate = nullptr;
     QLabel* Label6 = nullptr;

@@ -1,6 +1,7 @@
 #include "VelmorMain.h"
 
 #include "Pictures.h"
+#include "PortComboBox.h"
 #include "protocol/NumberText.h"
 
 #include <QComboBox>
@@ -31,7 +32,7 @@ VelmorMain::VelmorMain(std::unique_ptr<SerialControl> comm, PortDirectory ports,
     : QWidget(parent), ui_(builtControls(this)), ports_(std::move(ports)),
       link_(std::move(comm), this), boxes_(this), message_(state_, *ui_.msgLab),
       logView_(link_.trafficLog(), *ui_.TxtReceive, *ui_.TxtRXCount, *ui_.TxtTXCount),
-      portList_(state_, ports_, *ui_.CboCom) {
+      portList_(state_, ports_, *ui_.CboCom), tools_(*this, link_, ui_, message_, boxes_) {
     setObjectName(QStringLiteral("VelmorMain"));
     setWindowTitle(QStringLiteral("Velmor电源监控-V3.5"));
     setWindowIcon(Pictures::windowIcon());
@@ -124,6 +125,9 @@ void VelmorMain::wireControls() {
 
     connect(ui_.CboCom, &QComboBox::activated, this, [this] { portList_.CboCom_Click(); });
     connect(ui_.CboCom, &QComboBox::editTextChanged, this, [this] { portList_.CboCom_Change(); });
+    // An adapter plugged in after start-up is listed when the list drops down.
+    connect(ui_.CboCom, &PortComboBox::popupAboutToShow, this,
+            [this] { rescanKeepingText(portList_, *ui_.CboCom); });
     connect(ui_.CmdSwitch, &QPushButton::clicked, this, [this] { CmdSwitch_Click(); });
 
     connect(ui_.Command1, &QToolButton::clicked, this, [this] { Command1_Click(); });
@@ -177,13 +181,46 @@ void VelmorMain::wireControls() {
 }
 
 PortRequest VelmorMain::portRequest() const {
-    return {ui_.CboCom->currentText(),      state_.MyOpenPort,
-            ui_.CboBaudrate->currentText(), ui_.CboParitybit->currentText(),
-            ui_.CboDatabit->currentText(),  ui_.CboStopbit->currentText()};
+    const QString port = ui_.CboCom->currentText();
+    PortRequest request{port,
+                        state_.MyOpenPort,
+                        ui_.CboBaudrate->currentText(),
+                        ui_.CboParitybit->currentText(),
+                        ui_.CboDatabit->currentText(),
+                        ui_.CboStopbit->currentText(),
+                        {}};
+    if (!launchDevice_.isEmpty() && port == launchDevice_)
+        request.device = ports_.deviceForText(port);
+    return request;
 }
 
 void VelmorMain::CmdSwitch_Click() {
+    tools_.portSwitchPressed();
     link_.portSession().toggle(portRequest());
+}
+
+void VelmorMain::launch(const LaunchOptions& options) {
+    if (options.settings) {
+        ui_.CboBaudrate->setEditText(options.settings->baud);
+        ui_.CboParitybit->setEditText(options.settings->parity);
+        ui_.CboDatabit->setEditText(options.settings->dataBits);
+        ui_.CboStopbit->setEditText(options.settings->stopBits);
+    }
+    if (options.reconnect)
+        tools_.menu().autoReconnect()->setChecked(true);
+    if (!options.port.isEmpty()) {
+        if (options.port.startsWith(u'/'))
+            launchDevice_ = options.port;
+        ui_.CboCom->setEditText(options.port);
+        if (!options.reconnect)
+            CmdSwitch_Click();
+        else if (!link_.portSession().openQuietly(portRequest(), LinkEvent::PortOpened))
+            tools_.keepTrying(portRequest(), options.poll);
+        if (options.poll && MSComm().PortOpen())
+            SeekCmd_Click();
+    }
+    if (!options.recordPath.isEmpty())
+        tools_.recording().startAt(options.recordPath);
 }
 
 void VelmorMain::showOpenState(bool open, const QString& status) {

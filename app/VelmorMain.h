@@ -1,9 +1,11 @@
 #pragma once
 
+#include "CommandLine.h"
 #include "Controls.h"
 #include "LogView.h"
 #include "MessageBoxes.h"
 #include "MessageLine.h"
+#include "OperatorTools.h"
 #include "PanelState.h"
 #include "PortList.h"
 #include "serial/PortDirectory.h"
@@ -63,6 +65,13 @@ public:
     // The port and line settings the lists show now.
     PortRequest portRequest() const;
 
+    OperatorTools& tools() { return tools_; }
+    // What the command line asked for, once the window is shown: the lists
+    // filled, the port opened as the port button opens it (or tried again
+    // and again, without a box, when reconnecting), polling and recording
+    // started.
+    void launch(const LaunchOptions& options);
+
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
@@ -84,6 +93,9 @@ private:
     MessageLine message_;
     LogView logView_;
     PortList portList_;
+    OperatorTools tools_;
+    // A device path given on the command line, opened when CboCom shows it.
+    QString launchDevice_;
     // A double-click on LabSeries also delivers a second release; only the
     // first release of a click counts as its click.
     bool ignoreNextSeriesRelease_ = false;

@@ -1,3 +1,4 @@
+#include "app/CommandLine.h"
 #include "app/VelmorMain.h"
 #include "serial/QtSerialControl.h"
 
@@ -5,12 +6,35 @@
 
 #include <memory>
 
+namespace {
+
+QStringList rawArguments(int argc, char** argv) {
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments.append(QString::fromLocal8Bit(argv[i]));
+    return arguments;
+}
+
+} // namespace
+
 int main(int argc, char** argv) {
+    // Help and version need no display: they are answered before the
+    // toolkit starts. Anything else is read once Qt has taken its own
+    // options (-platform, -style...) off the command line.
+    const CommandLine early = CommandLine::parse(rawArguments(argc, argv));
+    if (early.outcome == CommandLine::Outcome::Help ||
+        early.outcome == CommandLine::Outcome::Version)
+        return early.finish();
+
     QApplication app(argc, argv);
-    // The panel takes no command line; Qt's own options are left to Qt.
+    const CommandLine line = CommandLine::parse(QCoreApplication::arguments());
+    if (line.outcome != CommandLine::Outcome::Run)
+        return line.finish();
+
     PortDirectory ports(PortDirectory::defaultLinkFolder());
     auto comm = std::make_unique<QtSerialControl>(ports);
     VelmorMain window(std::move(comm), ports);
     window.show();
+    window.launch(line.options);
     return app.exec();
 }

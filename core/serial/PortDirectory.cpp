@@ -51,6 +51,12 @@ QString PortDirectory::devicePath(int port) const {
     return {};
 }
 
+QString PortDirectory::deviceForText(const QString& text) const {
+    if (text.startsWith(u'/'))
+        return text;
+    return devicePath(portNumberFromText(text));
+}
+
 qint32 PortDirectory::ComPortExists(int port) const {
     const QString path = devicePath(port);
     if (path.isEmpty() || !isCharacterDevice(path))

@@ -25,6 +25,11 @@ public:
 
     // The device path for port n, or empty when n stands for none.
     QString devicePath(int port) const;
+    // The device a port text stands for: an absolute path is a device given
+    // directly (/dev/ttyUSB0, a /dev/serial/by-id link) and stands for
+    // itself; any other text stands for the device of its port number
+    // (portNumberFromText).
+    QString deviceForText(const QString& text) const;
 
     // Nonzero when port n's device exists as a serial device: a link that
     // resolves to a character device, or a table device node whose serial

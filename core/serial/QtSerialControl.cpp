@@ -26,7 +26,7 @@ QtSerialControl::QtSerialControl(PortDirectory ports, QObject* parent)
     : SerialControl(parent), ports_(std::move(ports)) {}
 
 bool QtSerialControl::openDevice(int port, const LineSettings& settings) {
-    const QString path = ports_.devicePath(port);
+    const QString path = DevicePath().isEmpty() ? ports_.devicePath(port) : DevicePath();
     if (path.isEmpty())
         return false;
     port_ = new QSerialPort(path, this);

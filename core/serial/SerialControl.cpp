@@ -25,6 +25,13 @@ bool SerialControl::setCommPort(int port) {
     return true;
 }
 
+bool SerialControl::setDevicePath(const QString& path) {
+    if (open_)
+        return false;
+    devicePath_ = path;
+    return true;
+}
+
 bool SerialControl::setSettings(const QString& text) {
     const auto parsed = LineSettings::parse(text);
     if (!parsed)

@@ -33,6 +33,11 @@ public:
     // 0 to 255 while closed; anything else is refused.
     [[nodiscard]] bool setCommPort(int port);
 
+    // A device to open in place of the port number's, such as
+    // /dev/serial/by-id/...; empty to open by number. Refused while open.
+    QString DevicePath() const { return devicePath_; }
+    [[nodiscard]] bool setDevicePath(const QString& path);
+
     QString Settings() const { return settingsText_; }
     // A text that LineSettings cannot read is refused and leaves the
     // settings as they were.
@@ -72,6 +77,7 @@ signals:
     void bytesWritten(qint64 count);
 
 protected:
+    // Opens the port's device, or the device path when one is set.
     virtual bool openDevice(int port, const LineSettings& settings) = 0;
     virtual void closeDevice() = 0;
     // False when the device refused the write.
@@ -88,6 +94,7 @@ protected:
 private:
     bool open_ = false;
     int commPort_ = 0;
+    QString devicePath_;
     QString settingsText_ = QStringLiteral("9600,N,8,1");
     LineSettings settings_;
     int inBufferSize_ = 1024;

@@ -45,8 +45,7 @@ void PortSession::toggle(const PortRequest& request) {
     emit lampsShown(comm_.PortOpen());
     if (comm_.PortOpen()) {
         emit notices_.messageCleared();
-        model_.setLink(request.portText, settingsText(request));
-        model_.reportLinkEvent(LinkEvent::PortOpened, QDateTime::currentDateTime());
+        opened(request, LinkEvent::PortOpened);
     }
 }
 
@@ -55,12 +54,13 @@ bool PortSession::readSettings(const PortRequest& request, Settings& settings) c
     const auto stopBits = NumberText::wholeTextToInt16(request.stopBits);
     if (!dataBits || !stopBits)
         return false;
-    settings = {request.port, request.baud, request.parity.left(1), *dataBits, *stopBits};
+    settings = {request.port,           request.device, request.baud,
+                request.parity.left(1), *dataBits,      *stopBits};
     return true;
 }
 
 bool PortSession::configure(const Settings& settings) {
-    return comm_.setCommPort(settings.port) &&
+    return comm_.setCommPort(settings.port) && comm_.setDevicePath(settings.device) &&
            comm_.setSettings(lineSettingsText(settings.baud, settings.parity, settings.dataBits,
                                               settings.stopBits));
 }
@@ -109,16 +109,21 @@ void PortSession::OpenPort(const PortRequest& request, const Settings& settings)
     showOpenState(comm_.PortOpen(), request);
 }
 
-bool PortSession::reopen(const PortRequest& request) {
+bool PortSession::openQuietly(const PortRequest& request, LinkEvent event) {
     Settings settings;
     if (comm_.PortOpen() || !readSettings(request, settings) || !configure(settings) ||
         !comm_.setPortOpen(true))
         return false;
     bPortOpen_ = true;
     showOpenState(true, request);
-    model_.setLink(request.portText, settingsText(request));
-    model_.reportLinkEvent(LinkEvent::PortReopened, QDateTime::currentDateTime());
+    opened(request, event);
     return true;
+}
+
+void PortSession::opened(const PortRequest& request, LinkEvent event) {
+    opened_ = request;
+    model_.setLink(request.portText, settingsText(request));
+    model_.reportLinkEvent(event, QDateTime::currentDateTime());
 }
 
 void PortSession::ClosePort() {

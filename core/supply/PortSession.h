@@ -17,6 +17,9 @@ struct PortRequest {
     QString parity; // the list's text; its first letter is used
     QString dataBits;
     QString stopBits;
+    // A device path to open in place of the port number's device; empty for
+    // the panel's own choice, which is always by number.
+    QString device;
 };
 
 // Opening and closing the port with the panel's line settings, and what the
@@ -39,9 +42,12 @@ public:
     void ClosePort();
     // The line failed while open: the control has closed the port already.
     void PortLost();
-    // Opens the requested port again after a loss, without a box; true when
-    // it is open.
-    bool reopen(const PortRequest& request);
+    // The request the port was last opened with.
+    const PortRequest& openedRequest() const { return opened_; }
+    // Opens the requested port without a box or message, as an unattended
+    // run or a reconnection does, and reports the event given; true when it
+    // is open.
+    bool openQuietly(const PortRequest& request, LinkEvent event);
 
 signals:
     void statusShown(const QString& status);
@@ -53,6 +59,7 @@ signals:
 private:
     struct Settings {
         quint8 port;
+        QString device;
         QString baud;
         QString parity;
         qint16 dataBits;
@@ -68,12 +75,14 @@ private:
     // Sets port number and settings; false when the control refuses either.
     bool configure(const Settings& settings);
     void showOpenState(bool open, const PortRequest& request);
+    void opened(const PortRequest& request, LinkEvent event);
     void closeReported(LinkEvent event);
 
     SerialControl& comm_;
     Notices& notices_;
     SupplyModel& model_;
     bool bPortOpen_ = false;
+    PortRequest opened_;
 };
 
 // "STATUS：" + port + " OPEND，" + baud,parity letter,data bits,stop bits

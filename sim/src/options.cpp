@@ -64,9 +64,9 @@ struct ValueOption {
     Apply apply;
 };
 
-const std::array<ValueOption, 11>& valueOptions() {
+const std::array<ValueOption, 12>& valueOptions() {
     using std::chrono::milliseconds;
-    static const std::array<ValueOption, 11> options{{
+    static const std::array<ValueOption, 12> options{{
         {"--com", "a port number from 1 to 256",
          reader(unsignedIn<1, 256>, [](Options& o, auto n) { o.com = static_cast<int>(n); })},
         {"--link-dir", "a folder", reader(nonEmpty, [](Options& o, auto dir) { o.linkDir = dir; })},
@@ -82,6 +82,8 @@ const std::array<ValueOption, 11>& valueOptions() {
          reader(probability, [](Options& o, double p) { o.drop = p; })},
         {"--vanish-after", "seconds from 0 to 1000000",
          reader(seconds, [](Options& o, milliseconds t) { o.vanishAfter = t; })},
+        {"--return-after", "seconds from 0 to 1000000",
+         reader(seconds, [](Options& o, milliseconds t) { o.returnAfter = t; })},
         {"--flood", "seconds from 0 to 1000000",
          reader(seconds, [](Options& o, milliseconds t) { o.flood = t; })},
         {"--seed", "a whole number from 0 to 4294967295",
@@ -138,6 +140,9 @@ ParsedOptions parseOptions(const std::vector<std::string>& args) {
                            ": expected " + std::string(option->expected));
         }
     }
+    if (result.options.returnAfter && !result.options.vanishAfter) {
+        return failure("option --return-after needs --vanish-after");
+    }
     return result;
 }
 
@@ -167,6 +172,9 @@ Faults:
   --drop P           answer nothing with probability P
   --vanish-after S   after S seconds close the terminal, as when a USB adapter
                      is pulled out, remove the link and exit
+  --return-after S   with --vanish-after: S seconds after vanishing, come back
+                     on a new terminal under the same COM number instead of
+                     exiting, print the two lines again and serve on
   --flood S          send random bytes as fast as the line takes them for the
                      first S seconds
   --seed N           seed for the random faults, to repeat a run exactly

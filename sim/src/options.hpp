@@ -18,6 +18,7 @@ struct Options {
     double garbage = 0.0;
     double drop = 0.0;
     std::optional<std::chrono::milliseconds> vanishAfter;
+    std::optional<std::chrono::milliseconds> returnAfter; // only with vanishAfter
     std::chrono::milliseconds flood{0};
     std::optional<std::uint32_t> seed; // none: a fresh random seed
     std::string logFile;               // empty: no command log

@@ -37,7 +37,8 @@ bool stdinCanSignalEnd() {
 } // namespace
 
 Simulator::Simulator(const Options& options, const std::filesystem::path& linkDir)
-    : options_(options), link_(linkDir, options.com, pty_.slavePath()), model_(options.loadOhms),
+    : options_(options), linkDir_(linkDir), pty_(std::in_place),
+      link_(std::in_place, linkDir, options.com, pty_->slavePath()), model_(options.loadOhms),
       instrument_(model_, simulatorIdentity(options.com)),
       faults_(options.drop, options.garbage, options.seed ? *options.seed : std::random_device{}()),
       queue_(WriteQueue::Settings{options.chunk, options.delay, kChunkGap}),
@@ -48,9 +49,7 @@ Simulator::Simulator(const Options& options, const std::filesystem::path& linkDi
 }
 
 void Simulator::run() {
-    std::cout << pty_.slavePath() << '\n' << "COM" << options_.com << std::endl;
-    note("COM" + std::to_string(options_.com) + " is " + pty_.slavePath() + ", linked as " +
-         link_.path().string());
+    announce();
 
     const Clock::time_point start = Clock::now();
     floodEnd_ = start + options_.flood;
@@ -64,11 +63,16 @@ void Simulator::run() {
 bool Simulator::serveOnce() {
     Clock::time_point now = Clock::now();
     if (vanishAt_ && now >= *vanishAt_) {
-        // The device goes at once, as when an adapter is pulled out, and the link with it.
-        pty_.close();
-        link_.remove();
-        note("the terminal vanished");
-        return false;
+        vanishAt_.reset();
+        vanish();
+        if (!options_.returnAfter) {
+            return false;
+        }
+        returnAt_ = now + *options_.returnAfter;
+    }
+    if (returnAt_ && now >= *returnAt_) {
+        returnAt_.reset();
+        comeBack();
     }
     sendDue(now);
 
@@ -76,8 +80,8 @@ bool Simulator::serveOnce() {
     const bool waitWritable = flooding || (!masterWritable_ && !queue_.due(now).empty());
     pollfd fds[] = {
         {signals_.readFd(), POLLIN, 0},
-        {pty_.master(), static_cast<short>(POLLIN | (waitWritable ? POLLOUT : 0)), 0},
         // poll() skips a negative descriptor.
+        {pty_ ? pty_->master() : -1, static_cast<short>(POLLIN | (waitWritable ? POLLOUT : 0)), 0},
         {watchStdin_ ? STDIN_FILENO : -1, POLLIN, 0},
     };
     if (::poll(fds, std::size(fds), pollTimeout(now)) < 0) {
@@ -111,7 +115,7 @@ bool Simulator::serveOnce() {
 
 void Simulator::receive(Clock::time_point now) {
     char buffer[kReadSize];
-    const ssize_t count = ::read(pty_.master(), buffer, sizeof buffer);
+    const ssize_t count = ::read(pty_->master(), buffer, sizeof buffer);
     if (count < 0) {
         if (errno == EAGAIN || errno == EINTR) {
             return;
@@ -133,12 +137,12 @@ void Simulator::receive(Clock::time_point now) {
 }
 
 void Simulator::sendDue(Clock::time_point now) {
-    while (masterWritable_) {
+    while (pty_ && masterWritable_) {
         const std::string_view piece = queue_.due(now);
         if (piece.empty()) {
             return;
         }
-        const ssize_t written = ::write(pty_.master(), piece.data(), piece.size());
+        const ssize_t written = ::write(pty_->master(), piece.data(), piece.size());
         if (written >= 0) {
             queue_.consume(static_cast<std::size_t>(written));
         } else if (errno == EAGAIN) {
@@ -152,7 +156,7 @@ void Simulator::sendDue(Clock::time_point now) {
 void Simulator::flood() {
     const std::string noise = faults_.noise(kFloodBlock);
     // What does not fit is noise too: it is simply not sent.
-    if (::write(pty_.master(), noise.data(), noise.size()) < 0) {
+    if (::write(pty_->master(), noise.data(), noise.size()) < 0) {
         if (errno == EAGAIN) {
             masterWritable_ = false;
         } else if (errno != EINTR) {
@@ -174,6 +178,30 @@ bool Simulator::readStdin() {
     return true;
 }
 
+void Simulator::vanish() {
+    // The link goes first, so that whoever sees the hang-up no longer finds the port.
+    link_.reset();
+    pty_.reset();
+    note("the terminal vanished");
+}
+
+void Simulator::comeBack() {
+    pty_.emplace();
+    link_.emplace(linkDir_, options_.com, pty_->slavePath());
+    // What was on its way to the old terminal is lost with it; the supply itself kept its
+    // settings, as a supply does when only its adapter was replugged.
+    framer_ = CommandFramer();
+    queue_ = WriteQueue(WriteQueue::Settings{options_.chunk, options_.delay, kChunkGap});
+    masterWritable_ = true;
+    announce();
+}
+
+void Simulator::announce() const {
+    std::cout << pty_->slavePath() << '\n' << "COM" << options_.com << std::endl;
+    note("COM" + std::to_string(options_.com) + " is " + pty_->slavePath() + ", linked as " +
+         link_->path().string());
+}
+
 int Simulator::pollTimeout(Clock::time_point now) const {
     std::optional<Clock::time_point> wake = vanishAt_;
     const auto earliest = [&wake](Clock::time_point t) {
@@ -181,6 +209,9 @@ int Simulator::pollTimeout(Clock::time_point now) const {
             wake = t;
         }
     };
+    if (returnAt_) {
+        earliest(*returnAt_);
+    }
     if (now < floodEnd_) {
         earliest(floodEnd_);
     }

@@ -27,8 +27,8 @@ public:
     Simulator(const Options& options, const std::filesystem::path& linkDir);
 
     // Prints the device path and port name, then serves until told to stop or until the
-    // terminal vanishes; throws when the line fails. The link and the terminal go away with
-    // the object.
+    // terminal vanishes for good; throws when the line fails. The link and the terminal go
+    // away with the object.
     void run();
 
 private:
@@ -36,6 +36,11 @@ private:
 
     // One round of the loop: false when it is time to end.
     bool serveOnce();
+    // Closes the terminal and removes the link, as when the adapter is pulled out.
+    void vanish();
+    // A new terminal under the same port number, as when the adapter is plugged in again.
+    void comeBack();
+    void announce() const;
     void receive(Clock::time_point now);
     void sendDue(Clock::time_point now);
     void flood();
@@ -44,9 +49,11 @@ private:
     void note(const std::string& text) const;
 
     Options options_;
+    std::filesystem::path linkDir_;
     SignalPipe signals_; // first, so that no signal can skip the link's removal
-    PtyPort pty_;
-    PortLink link_;
+    // Both absent between vanishing and coming back.
+    std::optional<PtyPort> pty_;
+    std::optional<PortLink> link_;
     std::optional<CommandLog> log_;
     SupplyModel model_;
     Instrument instrument_;
@@ -57,6 +64,7 @@ private:
     bool masterWritable_ = true;
     Clock::time_point floodEnd_;
     std::optional<Clock::time_point> vanishAt_;
+    std::optional<Clock::time_point> returnAt_;
 };
 
 } // namespace velmor::sim

@@ -25,7 +25,11 @@ TEST(Options, EachOptionSetsItsField) {
         {{"--garbage", "0.25"}, [](const Options& o) { return o.garbage == 0.25; }},
         {{"--drop", "1"}, [](const Options& o) { return o.drop == 1.0; }},
         {{"--vanish-after", "1.5"},
-         [](const Options& o) { return o.vanishAfter->count() == 1500; }},
+         [](const Options& o) { return o.vanishAfter->count() == 1500 && !o.returnAfter; }},
+        {{"--return-after", "0.25", "--vanish-after", "2"},
+         [](const Options& o) {
+             return o.vanishAfter->count() == 2000 && o.returnAfter->count() == 250;
+         }},
         {{"--flood", "0.2"}, [](const Options& o) { return o.flood.count() == 200; }},
         {{"--seed", "4294967295"}, [](const Options& o) { return *o.seed == 4294967295u; }},
         {{"--log", "cmds.txt"}, [](const Options& o) { return o.logFile == "cmds.txt"; }},
@@ -56,6 +60,8 @@ TEST(Options, BadCommandLinesAreRejectedWithTheOffenderNamed) {
         {{"--garbage", "1.5"}, "--garbage"},
         {{"--drop", "half"}, "--drop"},
         {{"--vanish-after", "-1"}, "--vanish-after"},
+        {{"--vanish-after", "1", "--return-after", "soon"}, "--return-after"},
+        {{"--return-after", "1"}, "--vanish-after"},
         {{"--flood", "inf"}, "--flood"},
         {{"--seed", "4294967296"}, "--seed"},
         {{"--log"}, "--log"},
@@ -77,7 +83,7 @@ TEST(Options, HelpWinsAndDescribesEveryOption) {
     const std::string help = helpText("velmor-supply-sim");
     for (const char* option :
          {"--com", "--link-dir", "--load-ohms", "--chunk", "--delay", "--garbage", "--drop",
-          "--vanish-after", "--flood", "--seed", "--log", "--quiet", "--help"}) {
+          "--vanish-after", "--return-after", "--flood", "--seed", "--log", "--quiet", "--help"}) {
         EXPECT_NE(help.find(option), std::string::npos) << option;
     }
 }

@@ -100,6 +100,31 @@ TEST(SimProcess, VanishingHangsTheClientUpAndRemovesTheLink) {
     EXPECT_FALSE(fs::exists(sim.devicePath()));
 }
 
+TEST(SimProcess, ReturnsUnderTheSameNumberWithItsSettingsKept) {
+    SimProcess sim({"--vanish-after", "0.3", "--return-after", "1", "--quiet"});
+    {
+        Client client(sim.link());
+        client.send("APPL 2CR");
+        const long result = client.readOnce(5s);
+        EXPECT_TRUE(result == 0 || result == -EIO) << result;
+    }
+    EXPECT_FALSE(fs::exists(fs::symlink_status(sim.link()))) << "the link outlived the device";
+    const auto deadline = std::chrono::steady_clock::now() + 5s;
+    while (!fs::exists(sim.link()) && std::chrono::steady_clock::now() < deadline) {
+        std::this_thread::sleep_for(20ms);
+    }
+    ASSERT_TRUE(fs::exists(sim.link())) << "the supply did not come back";
+    EXPECT_TRUE(sim.running());
+
+    Client again(sim.link());
+    ASSERT_TRUE(again.opened());
+    again.send("APPL?CR");
+    EXPECT_EQ(again.receive(), "2\r\n");
+    sim.signal(SIGTERM);
+    EXPECT_EQ(sim.waitExit(), 0);
+    EXPECT_FALSE(fs::exists(fs::symlink_status(sim.link())));
+}
+
 TEST(SimProcess, SignalsAndTheEndOfAPipedInputEndItCleanly) {
     for (const int signo : {SIGTERM, SIGINT, 0}) {
         SimProcess sim({"--quiet"}, Stdin::Pipe);

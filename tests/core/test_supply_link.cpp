@@ -11,9 +11,13 @@
 namespace {
 
 PortRequest com3() {
-    return {QStringLiteral("COM3"), 3,
-            QStringLiteral("9600"), QStringLiteral("NONE"),
-            QStringLiteral("8"),    QStringLiteral("1")};
+    return {QStringLiteral("COM3"),
+            3,
+            QStringLiteral("9600"),
+            QStringLiteral("NONE"),
+            QStringLiteral("8"),
+            QStringLiteral("1"),
+            {}};
 }
 
 // A link on a scripted serial control, opened on COM3.

@@ -1,0 +1,212 @@
+#include "CommandLine.h"
+
+#include <QCommandLineParser>
+#include <QDir>
+#include <QFileInfo>
+#include <QRegularExpression>
+
+#include <cstdio>
+
+namespace {
+
+const QString kProgram = QStringLiteral("velmor-monitor");
+// Longer values are a mistake; they are refused before anything uses them.
+constexpr int kMaxValueLength = 4096;
+constexpr int kShownLength = 60;
+
+// A value as an error line shows it: one line, not too long.
+QString shown(const QString& value) {
+    QString text = value.left(kShownLength);
+    for (QChar& c : text)
+        if (c.unicode() < 0x20 || c.unicode() == 0x7f)
+            c = u'?';
+    return u'\'' + text +
+           (value.size() > kShownLength ? QStringLiteral("...'") : QStringLiteral("'"));
+}
+
+bool hasControlCharacter(const QString& text) {
+    for (QChar c : text)
+        if (c.unicode() < 0x20 || c.unicode() == 0x7f)
+            return true;
+    return false;
+}
+
+// COMn with n from 1 to 255, the numbers the port list can hold, in any
+// case; or an absolute device path, which need not exist yet (an adapter
+// not yet plugged in, for --reconnect).
+std::optional<QString> portText(const QString& value) {
+    static const QRegularExpression com(QStringLiteral("^COM([0-9]{1,3})$"),
+                                        QRegularExpression::CaseInsensitiveOption);
+    const QRegularExpressionMatch match = com.match(value);
+    if (match.hasMatch()) {
+        const int number = match.captured(1).toInt();
+        if (number < 1 || number > 255)
+            return std::nullopt;
+        return QStringLiteral("COM") + QString::number(number);
+    }
+    if (value.startsWith(u'/') && value.size() > 1 && !hasControlCharacter(value))
+        return value;
+    return std::nullopt;
+}
+
+bool isWholeNumber(const QString& text) {
+    static const QRegularExpression digits(QStringLiteral("^[0-9]+$"));
+    return digits.match(text).hasMatch();
+}
+
+std::optional<LaunchOptions::LineTexts> lineTexts(const QString& value) {
+    const QStringList fields = value.split(u',');
+    if (fields.size() != 4)
+        return std::nullopt;
+    LaunchOptions::LineTexts texts;
+
+    bool ok = false;
+    const int baud = fields[0].toInt(&ok);
+    if (!isWholeNumber(fields[0]) || !ok || baud <= 0)
+        return std::nullopt;
+    texts.baud = QString::number(baud);
+
+    static const QStringList parities = {QStringLiteral("NONE"), QStringLiteral("ODD"),
+                                         QStringLiteral("ENEV"), QStringLiteral("SPACE"),
+                                         QStringLiteral("MARK")};
+    if (fields[1].size() != 1)
+        return std::nullopt;
+    // The list's entries begin with the letters the line settings take.
+    for (const QString& entry : parities)
+        if (entry.front() == fields[1].front().toUpper())
+            texts.parity = entry;
+    if (texts.parity.isEmpty())
+        return std::nullopt;
+
+    const int dataBits = fields[2].toInt(&ok);
+    if (!isWholeNumber(fields[2]) || !ok || dataBits < 5 || dataBits > 8)
+        return std::nullopt;
+    texts.dataBits = QString::number(dataBits);
+
+    if (fields[3] != QLatin1String("1") && fields[3] != QLatin1String("1.5") &&
+        fields[3] != QLatin1String("2"))
+        return std::nullopt;
+    texts.stopBits = fields[3];
+    return texts;
+}
+
+CommandLine failure(const QString& message) {
+    CommandLine line;
+    line.outcome = CommandLine::Outcome::Error;
+    line.message = message;
+    return line;
+}
+
+} // namespace
+
+CommandLine CommandLine::parse(const QStringList& arguments) {
+    QCommandLineParser parser;
+    parser.setApplicationDescription(
+        QStringLiteral("Monitor and control panel for a programmable DC bench power supply on a "
+                       "serial line."));
+    const QCommandLineOption help = parser.addHelpOption();
+    const QCommandLineOption version = parser.addVersionOption();
+    const QCommandLineOption port(
+        QStringLiteral("port"),
+        QStringLiteral("Open this port at start-up, as the port button does: COMn (1 to 255) or "
+                       "a device path such as /dev/ttyUSB0."),
+        QStringLiteral("COMn|DEVICE"));
+    const QCommandLineOption settings(
+        QStringLiteral("settings"),
+        QStringLiteral("Line settings for the four setting lists: baud rate, parity (N, O, E, S "
+                       "or M), data bits (5 to 8), stop bits (1, 1.5 or 2)."),
+        QStringLiteral("9600,N,8,1"));
+    const QCommandLineOption poll(QStringLiteral("poll"),
+                                  QStringLiteral("Start polling once the port is open (needs "
+                                                 "--port)."));
+    const QCommandLineOption record(
+        QStringLiteral("record"),
+        QStringLiteral("Record to this CSV file from start-up; the file must not exist yet."),
+        QStringLiteral("FILE"));
+    const QCommandLineOption reconnect(
+        QStringLiteral("reconnect"),
+        QStringLiteral("Reopen the port every 2 s after the line is lost, and keep trying when "
+                       "it does not open at start-up."));
+    parser.addOptions({port, settings, poll, record, reconnect});
+
+    if (!parser.parse(arguments))
+        return failure(parser.errorText());
+    // Qt's parser adds --help-all beside --help; the panel has no options of
+    // Qt's own to show, so both give the same help.
+    if (parser.isSet(help) || parser.isSet(QStringLiteral("help-all"))) {
+        CommandLine line;
+        line.outcome = Outcome::Help;
+        line.message = parser.helpText();
+        return line;
+    }
+    if (parser.isSet(version)) {
+        CommandLine line;
+        line.outcome = Outcome::Version;
+        line.message = kProgram + u' ' + QStringLiteral(VELMOR_VERSION) + u'\n';
+        return line;
+    }
+    if (!parser.positionalArguments().isEmpty())
+        return failure(QStringLiteral("unexpected argument ") +
+                       shown(parser.positionalArguments().constFirst()));
+    for (const QCommandLineOption& option : {port, settings, record}) {
+        const QString name = QStringLiteral("--") + option.names().constFirst();
+        if (parser.values(option).size() > 1)
+            return failure(name + QStringLiteral(" is given more than once"));
+        for (const QString& value : parser.values(option))
+            if (value.size() > kMaxValueLength)
+                return failure(name + QStringLiteral(": the value is too long"));
+    }
+
+    CommandLine line;
+    LaunchOptions& o = line.options;
+    if (parser.isSet(port)) {
+        const std::optional<QString> text = portText(parser.value(port));
+        if (!text)
+            return failure(QStringLiteral("--port: ") + shown(parser.value(port)) +
+                           QStringLiteral(" is neither COMn (n from 1 to 255) nor an absolute "
+                                          "device path such as /dev/ttyUSB0"));
+        o.port = *text;
+    }
+    if (parser.isSet(settings)) {
+        o.settings = lineTexts(parser.value(settings));
+        if (!o.settings)
+            return failure(QStringLiteral("--settings: ") + shown(parser.value(settings)) +
+                           QStringLiteral(" is not BAUD,PARITY,DATA,STOP such as 9600,N,8,1 "
+                                          "(parity N, O, E, S or M; data bits 5 to 8; stop bits "
+                                          "1, 1.5 or 2)"));
+    }
+    o.poll = parser.isSet(poll);
+    if (o.poll && o.port.isEmpty())
+        return failure(QStringLiteral("--poll needs --port"));
+    if (parser.isSet(record)) {
+        const QString value = parser.value(record);
+        if (value.isEmpty() || hasControlCharacter(value))
+            return failure(QStringLiteral("--record: ") + shown(value) +
+                           QStringLiteral(" is not a file name"));
+        const QFileInfo file(value);
+        if (file.exists() || file.isSymLink())
+            return failure(QStringLiteral("--record: ") + shown(value) +
+                           QStringLiteral(" exists already; give a new file name"));
+        if (!file.dir().exists())
+            return failure(QStringLiteral("--record: the folder of ") + shown(value) +
+                           QStringLiteral(" does not exist"));
+        o.recordPath = file.absoluteFilePath();
+    }
+    o.reconnect = parser.isSet(reconnect);
+    return line;
+}
+
+int CommandLine::finish() const {
+    switch (outcome) {
+    case Outcome::Run:
+        break;
+    case Outcome::Help:
+    case Outcome::Version:
+        std::fputs(message.toLocal8Bit().constData(), stdout);
+        return 0;
+    case Outcome::Error:
+        std::fprintf(stderr, "%s: %s\n", qPrintable(kProgram), qPrintable(message));
+        return BadUsage;
+    }
+    return 0;
+}
