@@ -1,3 +1,4 @@
+#include "support/RecordedCsv.h"
 #include "support/SimBench.h"
 
 #include <QAbstractButton>
@@ -20,6 +21,8 @@ private slots:
     void identityQueries();
     void vanishingSupply();
     void realTimers();
+    void recordingAgreesWithTheReadOuts();
+    void launchOnADevicePath();
 };
 
 void TestEndToEnd::readOutsShowTheSupply() {
@@ -119,6 +122,67 @@ void TestEndToEnd::realTimers() {
     QCOMPARE(bench.text("LblNewDate") == QStringLiteral("显示日前"), false);
     bench.press("SeekCmd");
     QCOMPARE(bench.text("SeekCmd"), QStringLiteral("开始巡检"));
+}
+
+void TestEndToEnd::recordingAgreesWithTheReadOuts() {
+    SimBench bench;
+    QVERIFY(bench.ready && bench.open());
+    bench.choose("PowerTypeCombVol", "30  V");
+    bench.window->findChild<QLineEdit*>("CVSetText")->setText("7.25");
+    bench.press("VOLSetCmd");
+    bench.press("OutPutButton");
+    QTemporaryDir dir;
+    const QString file = dir.filePath(QStringLiteral("run.csv"));
+    CsvRecorder& recorder = bench.window->tools().recorder();
+    QVERIFY(recorder.start(file, CsvRecorder::Existing::Refuse));
+    bench.cycles(2);
+    recorder.stop();
+
+    const QStringList lines = RecordedCsv::lines(file);
+    QVERIFY(lines.size() > 18);
+    // The last reading row holds the latest of every column: what the
+    // read-outs show.
+    QString last;
+    for (const QString& line : lines.mid(1)) {
+        QVERIFY2(RecordedCsv::problem(line).isEmpty(), qPrintable(line));
+        if (!RecordedCsv::fields(line).at(RecordedCsv::column("reading")).isEmpty())
+            last = line;
+    }
+    const QStringList row = RecordedCsv::fields(last);
+    const QPair<const char*, const char*> readOuts[] = {
+        {"measured_voltage_V", "ReadVolLab"}, {"measured_current_A", "ReadCurrentLab"},
+        {"set_voltage_V", "CVLab"},           {"set_current_A", "CCLab"},
+        {"ovp_V", "OVPLab"},                  {"ocp_A", "OCPLab"}};
+    for (const auto& [columnName, label] : readOuts) {
+        const QString recorded = row.at(RecordedCsv::column(columnName));
+        QVERIFY2(!recorded.isEmpty(), columnName);
+        QCOMPARE(recorded.toDouble(), bench.text(label).toDouble());
+    }
+    QCOMPARE(row.at(RecordedCsv::column("set_voltage_V")), QStringLiteral("7.25"));
+    QCOMPARE(row.at(RecordedCsv::column("output")),
+             bench.text("OutPutButton") == QStringLiteral("关") ? QStringLiteral("on")
+                                                                 : QStringLiteral("off"));
+    QCOMPARE(row.at(RecordedCsv::column("output")), QStringLiteral("on"));
+    QCOMPARE(row.at(RecordedCsv::column("mode")), QStringLiteral("independent"));
+    QCOMPARE(row.at(RecordedCsv::column("channel")), QStringLiteral("1"));
+}
+
+void TestEndToEnd::launchOnADevicePath() {
+    SimBench bench;
+    QVERIFY(bench.ready);
+    // The device behind the published link, named by its own path.
+    const QString device =
+        QFileInfo(bench.folder.filePath(QStringLiteral("com200"))).symLinkTarget();
+    QVERIFY(device.startsWith(QStringLiteral("/dev/")));
+    LaunchOptions options;
+    options.port = device;
+    options.settings = LaunchOptions::LineTexts{"19200", "ODD", "8", "2"};
+    bench.window->launch(options);
+    QVERIFY(bench.window->MSComm().PortOpen());
+    QCOMPARE(bench.text("TxtStatus"), "STATUS：" + device + " OPEND，19200,O,8,2");
+    QCOMPARE(bench.boxes, 0);
+    bench.tick();
+    QVERIFY(bench.window->trafficLog().rxCount() > 0);
 }
 
 QTEST_MAIN(TestEndToEnd)
