@@ -1,5 +1,6 @@
 #include "VelmorMain.h"
 
+#include "AppId.h"
 #include "Pictures.h"
 
 #include <QComboBox>
@@ -33,7 +34,9 @@ VelmorMain::VelmorMain(std::unique_ptr<SerialControl> comm, PortDirectory ports,
       identity_(state_, ui_, *comm_, sender_, decoder_) {
     setObjectName(QStringLiteral("VelmorMain"));
     setWindowTitle(QStringLiteral("Velmor电源监控-V3.5"));
-    setWindowIcon(Pictures::windowIcon());
+    // The installed icon has every size the desktop asks for; a build that is
+    // not installed draws its own.
+    setWindowIcon(QIcon::fromTheme(QLatin1String(AppId), Pictures::windowIcon()));
     // The operator cannot change the window's size.
     setFixedSize(Width, Height);
     Form_Load();

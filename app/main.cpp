@@ -1,3 +1,4 @@
+#include "app/AppId.h"
 #include "app/VelmorMain.h"
 #include "serial/QtSerialControl.h"
 
@@ -7,6 +8,8 @@
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
+    // Lets the desktop match the window to its menu entry and icon.
+    QGuiApplication::setDesktopFileName(QLatin1String(AppId));
     // The panel takes no command line; Qt's own options are left to Qt.
     PortDirectory ports(PortDirectory::defaultLinkFolder());
     auto comm = std::make_unique<QtSerialControl>(ports);
