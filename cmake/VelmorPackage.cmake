@@ -29,9 +29,9 @@ set(CPACK_DEBIAN_PACKAGE_MAINTAINER "${VELMOR_PACKAGE_MAINTAINER}")
 set(CPACK_DEBIAN_PACKAGE_SECTION electronics)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
-# The libraries come from dpkg-shlibdeps; Qt loads its platform plugins at run
-# time, where dpkg-shlibdeps cannot see them, and the window's texts need a CJK font.
+# The libraries come from dpkg-shlibdeps; the window's texts need a CJK font,
+# which no library names.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins, fonts-noto-cjk")
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "fonts-noto-cjk")
 
 include(CPack)

@@ -9,6 +9,7 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <algorithm>
 #include <cstdlib>
 
 // The icon files installed for the desktop against the window's own drawing,
