@@ -27,6 +27,11 @@ velmor_as_root() {
     fi
 }
 
+# apt-get as root, without questions; it waits for another apt-get to finish.
+velmor_apt() {
+    velmor_as_root env DEBIAN_FRONTEND=noninteractive apt-get -o DPkg::Lock::Timeout=600 "$@"
+}
+
 # Installs the build packages and any named as arguments, when missing.
 velmor_install_deps() {
     local missing=()
@@ -38,9 +43,8 @@ velmor_install_deps() {
     done
     [ ${#missing[@]} -eq 0 ] && return 0
     echo "About to install with apt-get: ${missing[*]}"
-    velmor_as_root apt-get update -qq
-    velmor_as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq \
-        --no-install-recommends "${missing[@]}"
+    velmor_apt update -qq
+    velmor_apt install -y -qq --no-install-recommends "${missing[@]}"
 }
 
 velmor_build() {
