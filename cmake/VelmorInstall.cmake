@@ -4,6 +4,7 @@
 include(GNUInstallDirs)
 
 # The desktop knows the panel by one name, kept where the program reads it.
+set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/app/AppId.h)
 file(STRINGS ${PROJECT_SOURCE_DIR}/app/AppId.h velmor_app_id_line REGEX "AppId\\[\\] = \"")
 string(REGEX REPLACE ".*\"([^\"]+)\".*" "\\1" VELMOR_APP_ID "${velmor_app_id_line}")
 if(NOT VELMOR_APP_ID MATCHES "^[a-z][a-z0-9]*(\\.[a-z][a-z0-9]*)+$")
