@@ -26,6 +26,7 @@ private slots:
 
 private:
     QStringList themePaths_;
+    QString themeName_;
 };
 
 namespace {
@@ -91,11 +92,13 @@ void writeTheme(const QString& root, QColor colour) {
 
 void TestIcon::init() {
     themePaths_ = QIcon::themeSearchPaths();
+    themeName_ = QIcon::themeName();
     QIcon::setThemeName(QStringLiteral("hicolor"));
 }
 
 void TestIcon::cleanup() {
     QIcon::setThemeSearchPaths(themePaths_);
+    QIcon::setThemeName(themeName_);
 }
 
 void TestIcon::scalableIconIsTheWindowIcon_data() {
