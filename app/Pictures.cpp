@@ -8,6 +8,7 @@ namespace {
 
 constexpr int kLampWidth = 30;
 constexpr int kLampHeight = 28;
+constexpr int kIconSide = 48;
 
 QPixmap lamp(const QColor& background, const QColor& centre, const QColor& rim) {
     QPixmap pixmap(kLampWidth, kLampHeight);
@@ -35,10 +36,16 @@ QPixmap redLamp() {
 }
 
 QIcon windowIcon() {
-    QPixmap pixmap(48, 48);
-    pixmap.fill(Qt::transparent);
-    QPainter painter(&pixmap);
+    return QIcon(QPixmap::fromImage(windowIconImage(kIconSide)));
+}
+
+QImage windowIconImage(int side) {
+    QImage image(side, side, QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::transparent);
+    QPainter painter(&image);
     painter.setRenderHint(QPainter::Antialiasing);
+    // Drawn on a 48-unit square, so every size shows the same picture.
+    painter.scale(qreal(side) / kIconSide, qreal(side) / kIconSide);
     painter.setPen(QPen(QColor(0x30, 0x30, 0x30), 2));
     painter.setBrush(QColor(0xd8, 0xdc, 0xe0));
     painter.drawRoundedRect(QRectF(3, 7, 42, 34), 4, 4);
@@ -51,7 +58,7 @@ QIcon windowIcon() {
     painter.drawEllipse(QRectF(11, 28, 9, 9));
     painter.setBrush(QColor(0x20, 0x20, 0x20));
     painter.drawEllipse(QRectF(28, 28, 9, 9));
-    return QIcon(pixmap);
+    return image;
 }
 
 } // namespace Pictures

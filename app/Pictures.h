@@ -1,16 +1,20 @@
 #pragma once
 
 #include <QIcon>
+#include <QImage>
 #include <QPixmap>
 
-// The window's own drawings: two 30 x 28 lamps and the 48 x 48 icon.
+// The window's own drawings: two 30 x 28 lamps and the icon.
 namespace Pictures {
 
 // A dark round lamp on a light green background.
 QPixmap darkLamp();
 // A lit red round lamp.
 QPixmap redLamp();
-// A bench supply: a case with a read-out and two terminals.
+// A bench supply: a case with a read-out and two terminals, 48 x 48.
 QIcon windowIcon();
+// The same drawing on a transparent square of the given side: the installed
+// icon files are made from it.
+QImage windowIconImage(int side);
 
 } // namespace Pictures

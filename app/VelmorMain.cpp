@@ -1,5 +1,6 @@
 #include "VelmorMain.h"
 
+#include "AppId.h"
 #include "Pictures.h"
 #include "PortComboBox.h"
 #include "protocol/NumberText.h"
@@ -35,7 +36,9 @@ VelmorMain::VelmorMain(std::unique_ptr<SerialControl> comm, PortDirectory ports,
       portList_(state_, ports_, *ui_.CboCom), tools_(*this, link_, ui_, message_, boxes_) {
     setObjectName(QStringLiteral("VelmorMain"));
     setWindowTitle(QStringLiteral("Velmor电源监控-V3.5"));
-    setWindowIcon(Pictures::windowIcon());
+    // The installed icon has every size the desktop asks for; a build that is
+    // not installed draws its own.
+    setWindowIcon(QIcon::fromTheme(QLatin1String(AppId), Pictures::windowIcon()));
     // The operator cannot change the window's size.
     setFixedSize(Width, Height);
     wireLink();

@@ -34,6 +34,7 @@ public:
     SerialControl& MSComm() { return link_.MSComm(); }
     TrafficLog& trafficLog() { return link_.trafficLog(); }
     MessageLine& messageLine() { return message_; }
+    LogView& logView() { return logView_; }
     MessageBoxes& messageBoxes() { return boxes_; }
     EventYield& eventYield() { return link_.eventYield(); }
     PollingCycle& polling() { return link_.polling(); }

@@ -1,3 +1,4 @@
+#include "app/AppId.h"
 #include "app/CommandLine.h"
 #include "app/VelmorMain.h"
 #include "serial/QtSerialControl.h"
@@ -30,6 +31,8 @@ int main(int argc, char** argv) {
     const CommandLine line = CommandLine::parse(QCoreApplication::arguments());
     if (line.outcome != CommandLine::Outcome::Run)
         return line.finish();
+    // Lets the desktop match the window to its menu entry and icon.
+    QGuiApplication::setDesktopFileName(QLatin1String(AppId));
 
     PortDirectory ports(PortDirectory::defaultLinkFolder());
     auto comm = std::make_unique<QtSerialControl>(ports);

@@ -1,13 +1,38 @@
 # Installs the Debian 12 packages the build, the tests and the demo need.
-# Sourced by the other scripts; installs only what is missing.
+# Sourced by the other scripts; installs only what is missing and says what
+# before it does. As root it runs apt-get itself; otherwise through sudo.
 
+# What the two programs need to build.
 velmor_packages=(
     cmake ninja-build g++ pkg-config
     qt6-base-dev qt6-serialport-dev libgl-dev
     fonts-noto-cjk
-    libgtest-dev
+)
+# What the tests need besides: GoogleTest, Qt SVG for the icon test, the
+# German locale's sources for the number-text checks, the validators of the
+# desktop entry and the metainfo.
+velmor_test_packages=(
+    libgtest-dev qt6-svg-dev locales desktop-file-utils appstream
 )
 
+# Runs a command as root: directly when root already, else through sudo.
+velmor_as_root() {
+    if [ "$(id -u)" -eq 0 ]; then
+        "$@"
+    elif command -v sudo >/dev/null; then
+        sudo "$@"
+    else
+        echo "Not root and no sudo: run this as root, or install sudo, to run: $*" >&2
+        return 1
+    fi
+}
+
+# apt-get as root, without questions; it waits for another apt-get to finish.
+velmor_apt() {
+    velmor_as_root env DEBIAN_FRONTEND=noninteractive apt-get -o DPkg::Lock::Timeout=600 "$@"
+}
+
+# Installs the build packages and any named as arguments, when missing.
 velmor_install_deps() {
     local missing=()
     local pkg
@@ -17,12 +42,9 @@ velmor_install_deps() {
         fi
     done
     [ ${#missing[@]} -eq 0 ] && return 0
-    echo "Installing: ${missing[*]}"
-    local sudo=()
-    [ "$(id -u)" -ne 0 ] && sudo=(sudo)
-    "${sudo[@]}" apt-get update -qq
-    DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y -qq --no-install-recommends \
-        "${missing[@]}"
+    echo "About to install with apt-get: ${missing[*]}"
+    velmor_apt update -qq
+    velmor_apt install -y -qq --no-install-recommends "${missing[@]}"
 }
 
 velmor_build() {

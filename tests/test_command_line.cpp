@@ -177,7 +177,7 @@ void TestCommandLine::helpAndVersion() {
     }
     const CommandLine version = parse({"--version"});
     QCOMPARE(version.outcome, CommandLine::Outcome::Version);
-    QVERIFY2(QRegularExpression(QStringLiteral("^velmor-monitor \\d+\\.\\d+\\n$"))
+    QVERIFY2(QRegularExpression(QStringLiteral("^velmor-monitor \\d+\\.\\d+\\.\\d+\\n$"))
                  .match(version.message)
                  .hasMatch(),
              qPrintable(version.message));

@@ -23,6 +23,9 @@ void SupplySwitches::showOutput(OutputState state) {
 }
 
 void SupplySwitches::selectMode(TrackingMode mode) {
+    // The option shows selected before its command goes out.
+    selectedMode_ = mode;
+    emit modeSelected(mode);
     if (sender_.sendCommand(
             Commands::withArgument(Commands::ModePrefix, QString::number(int(mode))),
             CommandSender::Echo::Logged))
@@ -30,8 +33,6 @@ void SupplySwitches::selectMode(TrackingMode mode) {
         state_.step = PollingStep::SetVoltage;
     // The panel follows the selection even when nothing could be sent.
     state_.mode = mode;
-    selectedMode_ = mode;
-    emit modeSelected(mode);
 }
 
 void SupplySwitches::selectChannel(int channel) {

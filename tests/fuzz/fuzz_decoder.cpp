@@ -106,7 +106,6 @@ private:
     QRadioButton* channels_[2];
     QLabel* readOuts_[6];
     QString startReadOuts_[6];
-    QString startOutputText_;
     const qint16 modeStep_ = stepOf(Commands::ModeQuery);
     const qint16 channelStep_ = stepOf(Commands::ChannelQuery);
 
@@ -131,7 +130,6 @@ Harness::Harness()
         violated("the scripted port opens", QStringLiteral("COM3"));
     for (int i = 0; i < 6; ++i)
         startReadOuts_[i] = readOuts_[i]->text();
-    startOutputText_ = ui_.OutPutButton->text();
     panel_.comm->onWrite = [this](const QByteArray& bytes) { checkWrite(bytes); };
     // No processEvents: the harness itself plays the events that could
     // arrive during a yield.
@@ -139,11 +137,11 @@ Harness::Harness()
 }
 
 void Harness::settleHiddenState() {
-    PanelState& state = panel_.state;
+    LinkState& state = panel_.link.state();
     panel_.window->MSComm().setInBufferCount(0);
-    state.RxMsgStr.clear();
-    state.bReadVersion = false;
-    state.myCmd = Commands::pollingQuery(Commands::FirstStep);
+    panel_.link.decoder().discardUndecoded();
+    state.skipNextTick = false;
+    state.query = Commands::pollingQuery(PollingStep::MeasuredVoltage);
     yieldAction_ = YieldAction::Nothing;
     ticks_ = 0;
     panel_.comm->receive("\n");
@@ -154,30 +152,31 @@ void Harness::reset(const std::uint8_t* header) {
     // Nothing runs the event loop, so what the widgets posted is sent here.
     QCoreApplication::sendPostedEvents();
     settleHiddenState();
-    PanelState& state = panel_.state;
+    LinkState& state = panel_.link.state();
     const std::uint8_t options = header[1];
     const qint16 mode = (options & 3) == 3 ? 0 : options & 3;
     const int channel = (options >> 2) & 1;
     const qint16 modeBack = ((options >> 3) & 3) == 3 ? 0 : (options >> 3) & 3;
 
-    state.RxMsgStr.clear();
-    state.RxInput.clear();
-    state.myTimer = StartSteps[header[0] % StartStepCount];
-    state.myCmd = Commands::pollingQuery(Commands::FirstStep + (header[5] & 15) % 9);
-    state.bReadVersion = (options & 0x20) != 0;
     {
-        // Selected as a handler would leave them, without running one.
-        const QSignalBlocker blockers[] = {QSignalBlocker(modes_[0]), QSignalBlocker(modes_[1]),
-                                           QSignalBlocker(modes_[2]), QSignalBlocker(channels_[0]),
-                                           QSignalBlocker(channels_[1])};
-        modes_[mode]->setChecked(true);
-        channels_[channel]->setChecked(true);
+        // Selected as the handlers leave them; what they send is no part of
+        // the input.
+        panel_.comm->onWrite = nullptr;
+        SupplySwitches& switches = panel_.link.switches();
+        // The limits were last recomputed for modeBack: a report of it,
+        // selected already, recomputes them and sends nothing.
+        switches.selectMode(TrackingMode(modeBack));
+        state.step = PollingStep::Mode;
+        panel_.comm->receive(QByteArray::number(modeBack) + "\r\n");
+        switches.selectMode(TrackingMode(mode));
+        switches.selectChannel(channel + 1);
+        switches.showOutput(OutputState::Off);
+        panel_.comm->onWrite = [this](const QByteArray& bytes) { checkWrite(bytes); };
     }
-    for (QRadioButton* option : channels_)
-        option->setEnabled(mode == 0);
-    state.PowerMode = mode;
-    state.PowerModeBack = modeBack;
-    state.PowerApply = qint16(channel + 1);
+    panel_.link.decoder().discardUndecoded();
+    state.step = PollingStep(StartSteps[header[0] % StartStepCount]);
+    state.query = Commands::pollingQuery(PollingStep(1 + (header[5] & 15) % 9));
+    state.skipNextTick = (options & 0x20) != 0;
 
     if (options & 0x80) {
         const int entry = header[5] >> 4;
@@ -191,14 +190,13 @@ void Harness::reset(const std::uint8_t* header) {
     }
     for (int i = 0; i < 6; ++i)
         readOuts_[i]->setText(startReadOuts_[i]);
-    ui_.OutPutButton->setText(startOutputText_);
 
     TrafficLog& log = panel_.window->trafficLog();
-    log.Command1_Click();
-    log.CmdClearCounter_Click();
-    state.RxByteCount = (options & 0x40) ? BelowEmptyingCount : 0;
-    rxCountAtStart_ = state.RxByteCount;
-    panel_.window->decoder().queryWritten((header[2] & 0x80) != 0);
+    log.empty();
+    log.resetCounters();
+    log.countReceived((options & 0x40) ? BelowEmptyingCount : 0);
+    rxCountAtStart_ = log.rxCount();
+    panel_.link.decoder().queryWritten((header[2] & 0x80) != 0);
     panel_.comm->writes.clear();
 
     yieldAction_ = static_cast<YieldAction>(header[2] & 3);
@@ -244,21 +242,21 @@ void Harness::run(const std::uint8_t* data, std::size_t size) {
 }
 
 void Harness::checkAfterInput(qsizetype received) {
-    const PanelState& state = panel_.state;
+    const TrafficLog& log = panel_.window->trafficLog();
     // Bytes still waiting unannounced are not received yet.
     const qint64 expected = received - dropped_ - panel_.comm->pendingBytes();
-    if (state.RxByteCount - rxCountAtStart_ != expected)
-        violated("RX counter", QString::number(state.RxByteCount - rxCountAtStart_) +
+    if (log.rxCount() - rxCountAtStart_ != expected)
+        violated("RX counter", QString::number(log.rxCount() - rxCountAtStart_) +
                                    QStringLiteral(" for ") + QString::number(expected));
     qsizetype written = 0;
     for (const QByteArray& bytes : panel_.comm->writes)
         written += bytes.size();
-    if (state.TxByteCount != written)
-        violated("TX counter", QString::number(state.TxByteCount) + QStringLiteral(" for ") +
+    if (log.txCount() != written)
+        violated("TX counter", QString::number(log.txCount()) + QStringLiteral(" for ") +
                                    QString::number(written));
     // The log hands its lines to the widget on a timer; this is that timer's
     // turn. Read once per input: the whole log is long.
-    panel_.window->trafficLog().show();
+    panel_.window->logView().show();
     const QString shown = ui_.TxtReceive->toPlainText();
     for (QChar c : shown) {
         const char16_t u = c.unicode();
@@ -340,7 +338,7 @@ void Harness::onYield() {
 
 void Harness::checkWrite(const QByteArray& bytes) const {
     const QString text = QString::fromLatin1(bytes);
-    const qint16 step = panel_.state.myTimer;
+    const qint16 step = qint16(panel_.link.state().step);
     for (int m = 0; m < 3; ++m) {
         if (text != Commands::withArgument(Commands::ModePrefix, QString::number(m)))
             continue;
@@ -357,15 +355,15 @@ void Harness::checkWrite(const QByteArray& bytes) const {
                      text + QStringLiteral(" at step ") + QString::number(step));
         return;
     }
-    if (inTick_ > 0 && text == panel_.state.myCmd && stepOf(text) != 0)
+    if (inTick_ > 0 && text == panel_.link.state().query && stepOf(text) != 0)
         return;
     violated("unexpected write", text + QStringLiteral(" at step ") + QString::number(step));
 }
 
 void Harness::checkState() const {
-    const PanelState& state = panel_.state;
-    if (state.RxMsgStr.size() > ReplyDecoder::MaxBuffer)
-        violated("reply buffer bound", QString::number(state.RxMsgStr.size()));
+    const QString& pending = panel_.link.decoder().pending();
+    if (pending.size() > ReplyDecoder::MaxBuffer)
+        violated("reply buffer bound", QString::number(pending.size()));
     for (int i = 0; i < 6; ++i) {
         const QString text = readOuts_[i]->text();
         if (text != startReadOuts_[i] && !isPlainDecimalForm(text))
