@@ -1,0 +1,296 @@
+#include "TrendChart.h"
+
+#include <QAreaSeries>
+#include <QDateTimeAxis>
+#include <QLegendMarker>
+#include <QLineSeries>
+#include <QValueAxis>
+
+#include <algorithm>
+#include <cmath>
+#include <optional>
+
+namespace {
+
+using Point = ReadingHistory::Point;
+using Event = ReadingHistory::Event;
+
+const QColor kVoltColour(0xc6, 0x28, 0x28);
+const QColor kAmpColour(0x15, 0x65, 0xc0);
+const QColor kOffColour(0x80, 0x80, 0x80, 0x40);
+
+constexpr qint64 MinuteMs = 60 * 1000;
+constexpr qint64 DayMs = 24 * 60 * MinuteMs;
+
+// Readings between two link events: [begin, end) of a quantity's points,
+// and how long the last one is known to hold: until the next event, or
+// the latest thing the history knows of.
+struct Run {
+    size_t begin;
+    size_t end;
+    qint64 holdUntil;
+};
+
+// The runs of readings that bear on [from, to]: those inside and the
+// nearest one on either side, so that lines enter and leave the view.
+std::vector<Run> runsInView(const std::deque<Point>& points, const std::deque<Event>& events,
+                            qint64 latest, qint64 from, qint64 to) {
+    const auto byTime = [](const Point& p, qint64 t) { return p.msecs < t; };
+    const auto beforeTime = [](qint64 t, const Point& p) { return t < p.msecs; };
+    size_t lo =
+        size_t(std::lower_bound(points.begin(), points.end(), from, byTime) - points.begin());
+    size_t hi =
+        size_t(std::upper_bound(points.begin(), points.end(), to, beforeTime) - points.begin());
+    if (lo > 0)
+        --lo;
+    if (hi < points.size())
+        ++hi;
+    std::vector<Run> runs;
+    size_t i = lo;
+    while (i < hi) {
+        // A reading of the same millisecond as an event came before it.
+        const qint64 t = points[i].msecs;
+        const auto next = std::lower_bound(events.begin(), events.end(), t,
+                                           [](const Event& e, qint64 at) { return e.msecs < at; });
+        const std::optional<qint64> cut =
+            next == events.end() ? std::nullopt : std::optional<qint64>(next->msecs);
+        size_t j = i + 1;
+        while (j < hi && (!cut || points[j].msecs <= *cut))
+            ++j;
+        qint64 hold = cut ? *cut : latest;
+        if (j == hi && hi < points.size() && (!cut || points[hi].msecs <= *cut))
+            hold = points[hi - 1].msecs;
+        runs.push_back({i, j, std::max(hold, points[j - 1].msecs)});
+        i = j;
+    }
+    return runs;
+}
+
+QList<QPointF> throughReadings(const std::deque<Point>& points, const Run& run) {
+    QList<QPointF> line;
+    line.reserve(qsizetype(run.end - run.begin));
+    for (size_t k = run.begin; k < run.end; ++k)
+        line << QPointF(double(points[k].msecs), points[k].value);
+    return line;
+}
+
+// A setpoint holds from one reading to the next: corners only where it
+// changed, then on to the end of what is known.
+QList<QPointF> steps(const std::deque<Point>& points, const Run& run) {
+    QList<QPointF> line;
+    double value = points[run.begin].value;
+    line << QPointF(double(points[run.begin].msecs), value);
+    for (size_t k = run.begin + 1; k < run.end; ++k) {
+        if (points[k].value == value)
+            continue;
+        const double t = double(points[k].msecs);
+        line << QPointF(t, value) << QPointF(t, points[k].value);
+        value = points[k].value;
+    }
+    if (double(run.holdUntil) > line.back().x())
+        line << QPointF(double(run.holdUntil), value);
+    return line;
+}
+
+// Each stretch from a reading of "off" to the next reading of the output
+// (or the end of the run) as a box of height 1 on the hidden shading axis.
+QList<QPointF> offBoxes(const ReadingHistory& history, qint64 from, qint64 to) {
+    const auto& points = history.points(Quantity::Output);
+    QList<QPointF> edge;
+    for (const Run& run : runsInView(points, history.events(), history.lastMsecs(), from, to)) {
+        bool off = false;
+        qint64 since = 0;
+        const auto close = [&](qint64 at) {
+            edge << QPointF(double(since), 0) << QPointF(double(since), 1) << QPointF(double(at), 1)
+                 << QPointF(double(at), 0);
+            off = false;
+        };
+        for (size_t k = run.begin; k < run.end; ++k) {
+            const bool readOff = points[k].value == 0.0;
+            if (readOff && !off) {
+                off = true;
+                since = points[k].msecs;
+            } else if (!readOff && off) {
+                close(points[k].msecs);
+            }
+        }
+        if (off)
+            close(run.holdUntil);
+    }
+    return edge;
+}
+
+// The least and greatest value the lines take inside [from, to], a segment
+// cut at the view's edges counting with its value there.
+void extend(const QList<QPointF>& line, double from, double to, std::optional<double>& low,
+            std::optional<double>& high) {
+    const auto take = [&](double y) {
+        low = low ? std::min(*low, y) : y;
+        high = high ? std::max(*high, y) : y;
+    };
+    const auto at = [](const QPointF& a, const QPointF& b, double x) {
+        return b.x() == a.x() ? b.y() : a.y() + (b.y() - a.y()) * (x - a.x()) / (b.x() - a.x());
+    };
+    for (qsizetype k = 0; k < line.size(); ++k) {
+        const QPointF& p = line[k];
+        if (p.x() >= from && p.x() <= to)
+            take(p.y());
+        if (k + 1 == line.size())
+            break;
+        const QPointF& q = line[k + 1];
+        if (p.x() < from && q.x() >= from)
+            take(at(p, q, from));
+        if (p.x() <= to && q.x() > to)
+            take(at(p, q, to));
+    }
+}
+
+} // namespace
+
+TrendChart::TrendChart()
+    : lines_{Line{Plotted[0], {}}, Line{Plotted[1], {}}, Line{Plotted[2], {}},
+             Line{Plotted[3], {}}},
+      outputOff_(new QAreaSeries), outputOffEdge_(new QLineSeries(this)),
+      timeAxis_(new QDateTimeAxis), voltAxis_(new QValueAxis), ampAxis_(new QValueAxis),
+      shadeAxis_(new QValueAxis) {
+    legend()->setAlignment(Qt::AlignBottom);
+    setMargins(QMargins(4, 4, 4, 4));
+
+    timeAxis_->setTitleText(QStringLiteral("时间"));
+    timeAxis_->setTickCount(7);
+    voltAxis_->setTitleText(QStringLiteral("电压 (V)"));
+    ampAxis_->setTitleText(QStringLiteral("电流 (A)"));
+    for (auto [axis, colour] : {std::pair{voltAxis_, kVoltColour}, {ampAxis_, kAmpColour}}) {
+        axis->setLabelsColor(colour);
+        axis->setTitleBrush(colour);
+        axis->setLinePenColor(colour);
+        axis->setLabelFormat(QStringLiteral("%.4g"));
+    }
+    shadeAxis_->setRange(0, 1);
+    shadeAxis_->setVisible(false);
+    addAxis(timeAxis_, Qt::AlignBottom);
+    addAxis(voltAxis_, Qt::AlignLeft);
+    addAxis(ampAxis_, Qt::AlignRight);
+    addAxis(shadeAxis_, Qt::AlignRight);
+
+    outputOff_->setUpperSeries(outputOffEdge_);
+    outputOff_->setName(QStringLiteral("输出关闭"));
+    outputOff_->setColor(kOffColour);
+    outputOff_->setBorderColor(Qt::transparent);
+    addSeries(outputOff_);
+    outputOff_->attachAxis(timeAxis_);
+    outputOff_->attachAxis(shadeAxis_);
+
+    for (Quantity quantity : Plotted)
+        addLegendEntry(quantity);
+    voltAxis_->setRange(0, 1);
+    ampAxis_->setRange(0, 1);
+}
+
+QString TrendChart::quantityName(Quantity quantity) {
+    switch (quantity) {
+    case Quantity::MeasuredVoltage:
+        return QStringLiteral("测量电压");
+    case Quantity::MeasuredCurrent:
+        return QStringLiteral("测量电流");
+    case Quantity::SetVoltage:
+        return QStringLiteral("设定电压");
+    case Quantity::SetCurrent:
+        return QStringLiteral("设定电流");
+    default:
+        return QStringLiteral("输出");
+    }
+}
+
+void TrendChart::addLegendEntry(Quantity quantity) {
+    // The runs come and go with the view; an empty series of the same look
+    // stands for them in the legend.
+    auto* entry = new QLineSeries;
+    entry->setName(quantityName(quantity));
+    entry->setPen(pen(quantity));
+    addSeries(entry);
+    entry->attachAxis(timeAxis_);
+    entry->attachAxis(isVoltage(quantity) ? voltAxis_ : ampAxis_);
+}
+
+QPen TrendChart::pen(Quantity quantity) const {
+    QPen pen(isVoltage(quantity) ? kVoltColour : kAmpColour);
+    pen.setWidthF(isStep(quantity) ? 1.2 : 1.8);
+    if (isStep(quantity))
+        pen.setStyle(Qt::DashLine);
+    return pen;
+}
+
+const QList<QLineSeries*>& TrendChart::runs(Quantity quantity) const {
+    const auto it = std::find_if(lines_.begin(), lines_.end(), [quantity](const Line& line) {
+        return line.quantity == quantity;
+    });
+    Q_ASSERT(it != lines_.end());
+    return it->runs;
+}
+
+void TrendChart::plot(const ReadingHistory& history, qint64 from, qint64 to) {
+    std::optional<double> low[2];
+    std::optional<double> high[2];
+    for (Line& line : lines_) {
+        const auto& points = history.points(line.quantity);
+        QList<QList<QPointF>> runs;
+        for (const Run& run : runsInView(points, history.events(), history.lastMsecs(), from, to)) {
+            runs << (isStep(line.quantity) ? steps(points, run) : throughReadings(points, run));
+            const int side = isVoltage(line.quantity) ? 0 : 1;
+            extend(runs.back(), double(from), double(to), low[side], high[side]);
+        }
+        setRuns(line, runs);
+    }
+    outputOffEdge_->replace(offBoxes(history, from, to));
+    setTimeRange(from, to);
+    for (int side = 0; side < 2; ++side) {
+        QValueAxis* axis = side == 0 ? voltAxis_ : ampAxis_;
+        if (!low[side]) {
+            axis->setRange(0, 1);
+            continue;
+        }
+        // A margin of a twelfth of the range (of a tenth of the value for a
+        // flat line) keeps the lines off the frame; values that are never
+        // negative keep a floor at zero.
+        const double lo = *low[side];
+        const double hi = *high[side];
+        const double pad = hi > lo ? (hi - lo) / 12.0 : std::max(std::abs(hi) / 10.0, 1e-3);
+        const double bottom = lo >= 0.0 ? std::max(0.0, lo - pad) : lo - pad;
+        axis->setRange(bottom, hi + pad);
+        axis->applyNiceNumbers();
+    }
+}
+
+void TrendChart::setRuns(Line& line, const QList<QList<QPointF>>& runs) {
+    while (line.runs.size() > runs.size()) {
+        QLineSeries* series = line.runs.takeLast();
+        removeSeries(series);
+        delete series;
+    }
+    while (line.runs.size() < runs.size()) {
+        auto* series = new QLineSeries;
+        series->setPen(pen(line.quantity));
+        addSeries(series);
+        series->attachAxis(timeAxis_);
+        series->attachAxis(isVoltage(line.quantity) ? voltAxis_ : ampAxis_);
+        for (QLegendMarker* marker : legend()->markers(series))
+            marker->setVisible(false);
+        line.runs << series;
+    }
+    for (qsizetype k = 0; k < runs.size(); ++k) {
+        QLineSeries* series = line.runs[k];
+        if (series->points() != runs[k])
+            series->replace(runs[k]);
+        // A lone reading draws no line: its mark shows it.
+        series->setPointsVisible(runs[k].size() == 1);
+    }
+}
+
+void TrendChart::setTimeRange(qint64 from, qint64 to) {
+    const qint64 width = to - from;
+    timeAxis_->setFormat(width <= 10 * MinuteMs ? QStringLiteral("HH:mm:ss")
+                         : width <= DayMs       ? QStringLiteral("HH:mm")
+                                                : QStringLiteral("MM-dd HH:mm"));
+    timeAxis_->setRange(QDateTime::fromMSecsSinceEpoch(from), QDateTime::fromMSecsSinceEpoch(to));
+}
