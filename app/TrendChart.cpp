@@ -20,6 +20,7 @@ const QColor kAmpColour(0x15, 0x65, 0xc0);
 const QColor kOffColour(0x80, 0x80, 0x80, 0x40);
 
 constexpr qint64 MinuteMs = 60 * 1000;
+constexpr size_t MaxRuns = 200;
 constexpr qint64 DayMs = 24 * 60 * MinuteMs;
 
 // Readings between two link events: [begin, end) of a quantity's points,
@@ -54,12 +55,15 @@ std::vector<Run> runsInView(const std::deque<Point>& points, const std::deque<Ev
                                            [](const Event& e, qint64 at) { return e.msecs < at; });
         const std::optional<qint64> cut =
             next == events.end() ? std::nullopt : std::optional<qint64>(next->msecs);
-        size_t j = i + 1;
+        // Past a few hundred runs (only a damaged or forged recording has so
+        // many events) the rest are drawn as one, so the series stay few.
+        const bool last = runs.size() + 1 == MaxRuns;
+        size_t j = last ? hi : i + 1;
         while (j < hi && (!cut || points[j].msecs <= *cut))
             ++j;
         qint64 hold = cut ? *cut : latest;
-        if (j == hi && hi < points.size() && (!cut || points[hi].msecs <= *cut))
-            hold = points[hi - 1].msecs;
+        if (last || (j == hi && hi < points.size() && (!cut || points[hi].msecs <= *cut)))
+            hold = points[j - 1].msecs;
         runs.push_back({i, j, std::max(hold, points[j - 1].msecs)});
         i = j;
     }
@@ -145,6 +149,69 @@ void extend(const QList<QPointF>& line, double from, double to, std::optional<do
     }
 }
 
+// Ticks at a round step (1, 2, 2.5 or 5 times a power of ten), at most
+// seven of them, the range widened to whole steps. Qt's own rounding may
+// double a range; this one widens it by less than two steps.
+void setNiceRange(QValueAxis* axis, double low, double high) {
+    constexpr int MaxTicks = 7;
+    const double raw = (high - low) / (MaxTicks - 1);
+    if (!std::isfinite(raw) || raw <= 0.0) {
+        axis->setRange(low, high);
+        return;
+    }
+    const double magnitude = std::pow(10.0, std::floor(std::log10(raw)));
+    double step = 10 * magnitude;
+    for (double m : {1.0, 2.0, 2.5, 5.0}) {
+        if (m * magnitude >= raw) {
+            step = m * magnitude;
+            break;
+        }
+    }
+    const double bottom = std::floor(low / step) * step;
+    const double top = std::ceil(high / step) * step;
+    axis->setRange(bottom, top);
+    axis->setTickCount(int(std::lround((top - bottom) / step)) + 1);
+}
+
+// With more points in view than twice the plot's pixel columns, each
+// column keeps its lowest and highest point, in time order, and the line its
+// first and last: the line still
+// spans the same height in every column, so it looks the same to within a
+// pixel; every point kept is a reading; and laying out and drawing cost what
+// the plot's width allows rather than what the history holds.
+QList<QPointF> thin(const QList<QPointF>& line, double from, double to, int columns) {
+    if (line.size() <= 2 * qsizetype(columns) || to <= from)
+        return line;
+    const double scale = columns / (to - from);
+    const auto column = [&](const QPointF& p) { return std::floor((p.x() - from) * scale); };
+    QList<QPointF> kept;
+    kept.reserve(2 * qsizetype(columns) + 4);
+    qsizetype k = 0;
+    while (k < line.size()) {
+        const double c = column(line[k]);
+        qsizetype lowest = k;
+        qsizetype highest = k;
+        qsizetype end = k + 1;
+        for (; end < line.size() && column(line[end]) == c; ++end) {
+            if (line[end].y() < line[lowest].y())
+                lowest = end;
+            if (line[end].y() > line[highest].y())
+                highest = end;
+        }
+        kept << line[std::min(lowest, highest)];
+        if (lowest != highest)
+            kept << line[std::max(lowest, highest)];
+        k = end;
+    }
+    // The line starts and ends where its readings do: the latest one is
+    // the live end of the plot.
+    if (kept.front() != line.front())
+        kept.prepend(line.front());
+    if (kept.back() != line.back())
+        kept << line.back();
+    return kept;
+}
+
 } // namespace
 
 TrendChart::TrendChart()
@@ -154,6 +221,8 @@ TrendChart::TrendChart()
       timeAxis_(new QDateTimeAxis), voltAxis_(new QValueAxis), ampAxis_(new QValueAxis),
       shadeAxis_(new QValueAxis) {
     legend()->setAlignment(Qt::AlignBottom);
+    // Lines in the legend as in the plot: solid, dashed, the shading's box.
+    legend()->setMarkerShape(QLegend::MarkerShapeFromSeries);
     setMargins(QMargins(4, 4, 4, 4));
 
     timeAxis_->setTitleText(QStringLiteral("时间"));
@@ -215,7 +284,8 @@ void TrendChart::addLegendEntry(Quantity quantity) {
 
 QPen TrendChart::pen(Quantity quantity) const {
     QPen pen(isVoltage(quantity) ? kVoltColour : kAmpColour);
-    pen.setWidthF(isStep(quantity) ? 1.2 : 1.8);
+    pen.setWidth(1);
+    pen.setCosmetic(true);
     if (isStep(quantity))
         pen.setStyle(Qt::DashLine);
     return pen;
@@ -230,19 +300,44 @@ const QList<QLineSeries*>& TrendChart::runs(Quantity quantity) const {
 }
 
 void TrendChart::plot(const ReadingHistory& history, qint64 from, qint64 to) {
+    // Before the first layout the plot has no width yet: assume a wide one.
+    const int columns = plotArea().width() > 0 ? int(plotArea().width()) : 1000;
     std::optional<double> low[2];
     std::optional<double> high[2];
-    for (Line& line : lines_) {
-        const auto& points = history.points(line.quantity);
-        QList<QList<QPointF>> runs;
+    std::array<QList<QList<QPointF>>, Plotted.size()> drawn;
+    for (size_t i = 0; i < lines_.size(); ++i) {
+        const Quantity quantity = lines_[i].quantity;
+        const auto& points = history.points(quantity);
         for (const Run& run : runsInView(points, history.events(), history.lastMsecs(), from, to)) {
-            runs << (isStep(line.quantity) ? steps(points, run) : throughReadings(points, run));
-            const int side = isVoltage(line.quantity) ? 0 : 1;
-            extend(runs.back(), double(from), double(to), low[side], high[side]);
+            const QList<QPointF> line =
+                isStep(quantity) ? steps(points, run) : throughReadings(points, run);
+            drawn[i] << thin(line, double(from), double(to), columns);
+            const int side = isVoltage(quantity) ? 0 : 1;
+            extend(drawn[i].back(), double(from), double(to), low[side], high[side]);
         }
-        setRuns(line, runs);
     }
-    outputOffEdge_->replace(offBoxes(history, from, to));
+    const QList<QPointF> off = offBoxes(history, from, to);
+
+    // Qt Charts lays a series out again on every change of its points and
+    // of its axes' ranges. The series about to change are emptied first, so
+    // that the ranges move over the others only, and each is laid out once.
+    std::vector<std::pair<QXYSeries*, const QList<QPointF>*>> refill;
+    for (size_t i = 0; i < lines_.size(); ++i) {
+        matchRunCount(lines_[i], drawn[i].size());
+        for (qsizetype k = 0; k < drawn[i].size(); ++k) {
+            QLineSeries* series = lines_[i].runs[k];
+            // A lone reading draws no line: its mark shows it.
+            series->setPointsVisible(drawn[i][k].size() == 1);
+            if (series->points() != drawn[i][k]) {
+                series->clear();
+                refill.emplace_back(series, &drawn[i][k]);
+            }
+        }
+    }
+    if (outputOffEdge_->points() != off) {
+        outputOffEdge_->clear();
+        refill.emplace_back(outputOffEdge_, &off);
+    }
     setTimeRange(from, to);
     for (int side = 0; side < 2; ++side) {
         QValueAxis* axis = side == 0 ? voltAxis_ : ampAxis_;
@@ -255,20 +350,26 @@ void TrendChart::plot(const ReadingHistory& history, qint64 from, qint64 to) {
         // negative keep a floor at zero.
         const double lo = *low[side];
         const double hi = *high[side];
-        const double pad = hi > lo ? (hi - lo) / 12.0 : std::max(std::abs(hi) / 10.0, 1e-3);
+        // Halves first: the span of the largest doubles would overflow.
+        const double pad = hi > lo ? (hi / 2 - lo / 2) / 6.0 : std::max(std::abs(hi) / 10.0, 1e-3);
         const double bottom = lo >= 0.0 ? std::max(0.0, lo - pad) : lo - pad;
-        axis->setRange(bottom, hi + pad);
-        axis->applyNiceNumbers();
+        const double top = hi + pad;
+        if (std::isfinite(bottom) && std::isfinite(top))
+            setNiceRange(axis, bottom, top);
+        else
+            axis->setRange(lo, hi);
     }
+    for (const auto& [series, points] : refill)
+        series->replace(*points);
 }
 
-void TrendChart::setRuns(Line& line, const QList<QList<QPointF>>& runs) {
-    while (line.runs.size() > runs.size()) {
+void TrendChart::matchRunCount(Line& line, qsizetype count) {
+    while (line.runs.size() > count) {
         QLineSeries* series = line.runs.takeLast();
         removeSeries(series);
         delete series;
     }
-    while (line.runs.size() < runs.size()) {
+    while (line.runs.size() < count) {
         auto* series = new QLineSeries;
         series->setPen(pen(line.quantity));
         addSeries(series);
@@ -278,19 +379,12 @@ void TrendChart::setRuns(Line& line, const QList<QList<QPointF>>& runs) {
             marker->setVisible(false);
         line.runs << series;
     }
-    for (qsizetype k = 0; k < runs.size(); ++k) {
-        QLineSeries* series = line.runs[k];
-        if (series->points() != runs[k])
-            series->replace(runs[k]);
-        // A lone reading draws no line: its mark shows it.
-        series->setPointsVisible(runs[k].size() == 1);
-    }
 }
 
 void TrendChart::setTimeRange(qint64 from, qint64 to) {
     const qint64 width = to - from;
     timeAxis_->setFormat(width <= 10 * MinuteMs ? QStringLiteral("HH:mm:ss")
-                         : width <= DayMs       ? QStringLiteral("HH:mm")
+                         : width <= DayMs / 2   ? QStringLiteral("HH:mm")
                                                 : QStringLiteral("MM-dd HH:mm"));
     timeAxis_->setRange(QDateTime::fromMSecsSinceEpoch(from), QDateTime::fromMSecsSinceEpoch(to));
 }

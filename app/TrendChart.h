@@ -19,7 +19,7 @@ class QValueAxis;
 // crosses a link event (port closed, polling stopped...): each run of
 // readings between two events is a series of its own. Only the readings in
 // view and one on either side are handed to the series, so that drawing
-// costs what is shown.
+// costs what is shown, and of those no more than the plot's width can show.
 class TrendChart : public QChart {
     Q_OBJECT
 public:
@@ -56,8 +56,7 @@ private:
 
     void addLegendEntry(Quantity quantity);
     QPen pen(Quantity quantity) const;
-    void setRuns(Line& line, const QList<QList<QPointF>>& runs);
-    void scaleAxis(QValueAxis* axis, bool voltage, qint64 from, qint64 to) const;
+    void matchRunCount(Line& line, qsizetype count);
     void setTimeRange(qint64 from, qint64 to);
 
     std::array<Line, Plotted.size()> lines_;

@@ -30,9 +30,10 @@ constexpr qint64 DayMs = 24 * HourMs;
 // Zooming stops at a few readings' worth and at a year.
 constexpr qint64 MinWidthMs = 5 * 1000;
 constexpr qint64 MaxWidthMs = 366 * DayMs;
-// A cycle brings up to five plotted readings within 3.5 s; drawing at most
-// once a second gathers them into two or three drawings a cycle.
-constexpr int RefreshMs = 1000;
+// A cycle brings its five plotted readings within 3.5 s of its first: a
+// drawing 4 s after the first change shows them all, once per 9 s cycle.
+constexpr int MinRefreshMs = 4000;
+constexpr int MaxRefreshMs = 60 * 1000;
 
 struct SpanChoice {
     TrendWindow::Span span;
@@ -118,7 +119,6 @@ TrendWindow::TrendWindow(const ReadingHistory& history, std::unique_ptr<ReadingH
     resize(960, 560);
 
     refreshTimer_.setSingleShot(true);
-    refreshTimer_.setInterval(RefreshMs);
     connect(&refreshTimer_, &QTimer::timeout, this, &TrendWindow::draw);
     connect(&history_, &ReadingHistory::pointAdded, this, [this](Quantity quantity) {
         if (quantity == Quantity::Output ||
@@ -216,8 +216,13 @@ void TrendWindow::historyChanged() {
         dirty_ = true;
         return;
     }
-    if (!refreshTimer_.isActive())
-        refreshTimer_.start();
+    if (refreshTimer_.isActive())
+        return;
+    // Nothing visible moves before a pixel's worth of time has passed: a
+    // day across the plot is drawn again about every minute and a half.
+    const double plotWidth = std::max(chart_->plotArea().width(), 1.0);
+    refreshTimer_.start(int(
+        std::clamp(double(to_ - from_) / plotWidth, double(MinRefreshMs), double(MaxRefreshMs))));
 }
 
 void TrendWindow::refresh() {
