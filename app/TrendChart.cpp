@@ -237,10 +237,20 @@ TrendChart::TrendChart()
     }
     shadeAxis_->setRange(0, 1);
     shadeAxis_->setVisible(false);
+    shadeAxis_->setGridLineVisible(false);
     addAxis(timeAxis_, Qt::AlignBottom);
     addAxis(voltAxis_, Qt::AlignLeft);
     addAxis(ampAxis_, Qt::AlignRight);
     addAxis(shadeAxis_, Qt::AlignRight);
+    // One grid, the volts': a second one at the amperes' ticks only clutters.
+    // Cosmetic pens take the raster engine's fast path for thin lines.
+    ampAxis_->setGridLineVisible(false);
+    for (QAbstractAxis* axis : {static_cast<QAbstractAxis*>(timeAxis_),
+                                static_cast<QAbstractAxis*>(voltAxis_)}) {
+        QPen grid = axis->gridLinePen();
+        grid.setCosmetic(true);
+        axis->setGridLinePen(grid);
+    }
 
     outputOff_->setUpperSeries(outputOffEdge_);
     outputOff_->setName(QStringLiteral("输出关闭"));

@@ -4,6 +4,7 @@
 velmor_packages=(
     cmake ninja-build g++ pkg-config
     qt6-base-dev qt6-serialport-dev libgl-dev
+    qt6-charts-dev libqt6opengl6-dev
     fonts-noto-cjk
     libgtest-dev
 )
