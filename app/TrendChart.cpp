@@ -9,6 +9,8 @@
 #include <algorithm>
 #include <cmath>
 #include <optional>
+#include <utility>
+#include <vector>
 
 namespace {
 
@@ -20,8 +22,8 @@ const QColor kAmpColour(0x15, 0x65, 0xc0);
 const QColor kOffColour(0x80, 0x80, 0x80, 0x40);
 
 constexpr qint64 MinuteMs = 60 * 1000;
-constexpr size_t MaxRuns = 200;
 constexpr qint64 DayMs = 24 * 60 * MinuteMs;
+constexpr size_t MaxRuns = 200;
 
 // Readings between two link events: [begin, end) of a quantity's points,
 // and how long the last one is known to hold: until the next event, or
@@ -132,8 +134,13 @@ void extend(const QList<QPointF>& line, double from, double to, std::optional<do
         low = low ? std::min(*low, y) : y;
         high = high ? std::max(*high, y) : y;
     };
+    // Weighted rather than by the difference, which overflows for the
+    // largest doubles.
     const auto at = [](const QPointF& a, const QPointF& b, double x) {
-        return b.x() == a.x() ? b.y() : a.y() + (b.y() - a.y()) * (x - a.x()) / (b.x() - a.x());
+        if (b.x() == a.x())
+            return b.y();
+        const double f = (x - a.x()) / (b.x() - a.x());
+        return a.y() * (1 - f) + b.y() * f;
     };
     for (qsizetype k = 0; k < line.size(); ++k) {
         const QPointF& p = line[k];
@@ -169,16 +176,20 @@ void setNiceRange(QValueAxis* axis, double low, double high) {
     }
     const double bottom = std::floor(low / step) * step;
     const double top = std::ceil(high / step) * step;
+    if (!std::isfinite(bottom) || !std::isfinite(top)) {
+        axis->setRange(low, high);
+        return;
+    }
     axis->setRange(bottom, top);
     axis->setTickCount(int(std::lround((top - bottom) / step)) + 1);
 }
 
 // With more points in view than twice the plot's pixel columns, each
 // column keeps its lowest and highest point, in time order, and the line its
-// first and last: the line still
-// spans the same height in every column, so it looks the same to within a
-// pixel; every point kept is a reading; and laying out and drawing cost what
-// the plot's width allows rather than what the history holds.
+// first and last: the line still spans the same height in every column, so
+// it looks the same to within a pixel; every point kept is a reading; and
+// laying out and drawing cost what the plot's width allows rather than what
+// the history holds.
 QList<QPointF> thin(const QList<QPointF>& line, double from, double to, int columns) {
     if (line.size() <= 2 * qsizetype(columns) || to <= from)
         return line;
@@ -245,8 +256,8 @@ TrendChart::TrendChart()
     // One grid, the volts': a second one at the amperes' ticks only clutters.
     // Cosmetic pens take the raster engine's fast path for thin lines.
     ampAxis_->setGridLineVisible(false);
-    for (QAbstractAxis* axis : {static_cast<QAbstractAxis*>(timeAxis_),
-                                static_cast<QAbstractAxis*>(voltAxis_)}) {
+    for (QAbstractAxis* axis :
+         {static_cast<QAbstractAxis*>(timeAxis_), static_cast<QAbstractAxis*>(voltAxis_)}) {
         QPen grid = axis->gridLinePen();
         grid.setCosmetic(true);
         axis->setGridLinePen(grid);
@@ -367,7 +378,7 @@ void TrendChart::plot(const ReadingHistory& history, qint64 from, qint64 to) {
         if (std::isfinite(bottom) && std::isfinite(top))
             setNiceRange(axis, bottom, top);
         else
-            axis->setRange(lo, hi);
+            axis->setRange(std::min(lo, 0.0), std::max(hi, 0.0));
     }
     for (const auto& [series, points] : refill)
         series->replace(*points);
