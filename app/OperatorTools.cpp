@@ -10,7 +10,11 @@ OperatorTools::OperatorTools(QWidget& window, SupplyLink& link, const Controls& 
                              MessageLine& message, const MessageBoxes& boxes)
     : link_(link), recorder_(link.model()), menu_(*ui.Frame2),
       recording_(window, recorder_, menu_, message, boxes, RecordingControl::indicatorPlace(ui)),
-      reconnector_([this] { return link_.portSession().openQuietly(retryRequest_, retryEvent_); }) {
+      reconnector_([this] { return link_.portSession().openQuietly(retryRequest_, retryEvent_); }),
+      trends_(link.history(), &window) {
+    // Ctrl+T works anywhere in the window, as the menu entry does.
+    window.addAction(trends_.showAction());
+    menu_.addAction(trends_.showAction());
     connect(menu_.autoReconnect(), &QAction::toggled, &reconnector_, &Reconnector::setEnabled);
     connect(&link_.model(), &SupplyModel::linkEvent, this, [this](LinkEvent event) {
         if (event == LinkEvent::PortLost)

@@ -2,6 +2,7 @@
 
 #include "ReadoutMenu.h"
 #include "RecordingControl.h"
+#include "TrendWindows.h"
 #include "record/CsvRecorder.h"
 #include "serial/Reconnector.h"
 #include "supply/PortSession.h"
@@ -15,8 +16,8 @@ class SupplyLink;
 struct Controls;
 
 // What the operator adds to a run beyond the panel's controls, all from the
-// read-out frame's context menu: recording to a file and reopening a lost
-// line by itself.
+// read-out frame's context menu: recording to a file, reopening a lost line
+// by itself and the trend of the run.
 class OperatorTools : public QObject {
     Q_OBJECT
 public:
@@ -27,6 +28,7 @@ public:
     ReadoutMenu& menu() { return menu_; }
     RecordingControl& recording() { return recording_; }
     Reconnector& reconnector() { return reconnector_; }
+    TrendWindows& trends() { return trends_; }
 
     // Keeps trying to open the requested port every two seconds, without a
     // box (automatic reconnection must be on); polling starts once it is
@@ -44,6 +46,7 @@ private:
     ReadoutMenu menu_;
     RecordingControl recording_;
     Reconnector reconnector_;
+    TrendWindows trends_;
     PortRequest retryRequest_;
     LinkEvent retryEvent_ = LinkEvent::PortReopened;
     bool resumePolling_ = false;

@@ -6,6 +6,7 @@
 velmor_packages=(
     cmake ninja-build g++ pkg-config
     qt6-base-dev qt6-serialport-dev libgl-dev
+    qt6-charts-dev libqt6opengl6-dev
     fonts-noto-cjk
 )
 # What the tests need besides: GoogleTest, Qt SVG for the icon test, the

@@ -1,78 +1,84 @@
 #include "CsvFormat.h"
 
-#include <QLocale>
+#include <QRegularExpression>
+#include <QTimeZone>
 
-#include <cstdlib>
+#include <array>
+#include <cmath>
 
 namespace CsvFormat {
 
 namespace {
 
-struct Column {
-    Quantity quantity;
-    const char* name;
+const std::array<QLatin1String, QuantityColumns> kColumns = {
+    QLatin1String("measured_voltage_V"),
+    QLatin1String("measured_current_A"),
+    QLatin1String("set_voltage_V"),
+    QLatin1String("set_current_A"),
+    QLatin1String("ovp_V"),
+    QLatin1String("ocp_A"),
+    QLatin1String("output"),
+    QLatin1String("mode"),
+    QLatin1String("channel"),
 };
 
-constexpr Column kColumns[ValueColumnCount] = {
-    {Quantity::MeasuredVoltage, "measured_voltage_V"},
-    {Quantity::MeasuredCurrent, "measured_current_A"},
-    {Quantity::SetVoltage, "set_voltage_V"},
-    {Quantity::SetCurrent, "set_current_A"},
-    {Quantity::OverVoltage, "ovp_V"},
-    {Quantity::OverCurrent, "ocp_A"},
-    {Quantity::Output, "output"},
-    {Quantity::Mode, "mode"},
-    {Quantity::Channel, "channel"},
-};
+const std::array<QLatin1String, 3> kModes = {QLatin1String("independent"),
+                                             QLatin1String("parallel"), QLatin1String("series")};
 
-QString field(QString text) {
-    for (QChar& c : text)
-        if (c.unicode() < 0x20 || c.unicode() == 0x7f)
-            c = u' ';
-    if (!text.contains(u',') && !text.contains(u'"'))
-        return text;
-    text.replace(u'"', QStringLiteral("\"\""));
-    return u'"' + text + u'"';
+QString twoDigits(int value) {
+    return QStringLiteral("%1").arg(value, 2, 10, QLatin1Char('0'));
 }
 
 } // namespace
 
 QString header() {
     QStringList names{QStringLiteral("time"), QStringLiteral("reading")};
-    for (const Column& column : kColumns)
-        names.append(QLatin1String(column.name));
-    names.append(QStringLiteral("event"));
-    return names.join(u',');
+    for (QLatin1String column : kColumns)
+        names << QString(column);
+    names << QStringLiteral("event");
+    return names.join(QLatin1Char(','));
 }
 
-int valueColumn(Quantity quantity) {
-    for (int i = 0; i < ValueColumnCount; ++i)
-        if (kColumns[i].quantity == quantity)
-            return i;
-    return -1;
+QString columnName(Quantity quantity) {
+    const int i = int(quantity);
+    return i < QuantityColumns ? QString(kColumns[size_t(i)]) : QString();
+}
+
+std::optional<Quantity> columnQuantity(QStringView name) {
+    for (int i = 0; i < QuantityColumns; ++i) {
+        if (name == kColumns[size_t(i)])
+            return Quantity(i);
+    }
+    return std::nullopt;
 }
 
 bool isRecorded(Quantity quantity) {
     return valueColumn(quantity) >= 0;
 }
 
-QString columnName(Quantity quantity) {
-    const int column = valueColumn(quantity);
-    return column < 0 ? QString() : QLatin1String(kColumns[column].name);
+int valueColumn(Quantity quantity) {
+    const int i = int(quantity);
+    return i < QuantityColumns ? i : -1;
 }
 
 QString numberText(double value) {
+    // QString::number always writes the C locale's digits and point, but
+    // drops the sign of a negative zero, which reads back as another double.
+    if (value == 0.0 && std::signbit(value))
+        return QStringLiteral("-0");
     return QString::number(value, 'g', QLocale::FloatingPointShortest);
 }
 
 QString timeText(const QDateTime& time) {
     const QDateTime local = time.toLocalTime();
+    // The format string is rendered in the C locale: ASCII digits whatever
+    // the user's locale. Qt writes "Z" for a zero offset; the format always
+    // has the signed hours and minutes.
     const int offset = local.offsetFromUtc();
     const int minutes = std::abs(offset) / 60;
-    return local.toString(QStringLiteral("yyyy-MM-ddTHH:mm:ss.zzz")) + (offset < 0 ? u'-' : u'+') +
-           QStringLiteral("%1:%2")
-               .arg(minutes / 60, 2, 10, QLatin1Char('0'))
-               .arg(minutes % 60, 2, 10, QLatin1Char('0'));
+    return local.toString(QStringLiteral("yyyy-MM-ddTHH:mm:ss.zzz")) +
+           QLatin1Char(offset < 0 ? '-' : '+') + twoDigits(minutes / 60) + QLatin1Char(':') +
+           twoDigits(minutes % 60);
 }
 
 QString outputText(OutputState state) {
@@ -80,19 +86,30 @@ QString outputText(OutputState state) {
 }
 
 QString modeText(TrackingMode mode) {
-    switch (mode) {
-    case TrackingMode::Parallel:
-        return QStringLiteral("parallel");
-    case TrackingMode::Series:
-        return QStringLiteral("series");
-    case TrackingMode::Independent:
-        break;
-    }
-    return QStringLiteral("independent");
+    const auto i = size_t(mode);
+    return i < kModes.size() ? QString(kModes[i]) : QString();
 }
 
 QString channelText(int channel) {
     return QString::number(channel);
+}
+
+QString eventText(LinkEvent event) {
+    switch (event) {
+    case LinkEvent::PortOpened:
+        return QStringLiteral("port opened");
+    case LinkEvent::PortClosed:
+        return QStringLiteral("port closed");
+    case LinkEvent::PortLost:
+        return QStringLiteral("port lost");
+    case LinkEvent::PortReopened:
+        return QStringLiteral("port reopened");
+    case LinkEvent::PollingStarted:
+        return QStringLiteral("polling started");
+    case LinkEvent::PollingStopped:
+        return QStringLiteral("polling stopped");
+    }
+    return QString();
 }
 
 QString valueText(Quantity quantity, const QVariant& value) {
@@ -110,24 +127,6 @@ QString valueText(Quantity quantity, const QVariant& value) {
     }
 }
 
-QString eventText(LinkEvent event) {
-    switch (event) {
-    case LinkEvent::PortOpened:
-        return QStringLiteral("port opened");
-    case LinkEvent::PortClosed:
-        return QStringLiteral("port closed");
-    case LinkEvent::PortLost:
-        return QStringLiteral("port lost");
-    case LinkEvent::PortReopened:
-        return QStringLiteral("port reopened");
-    case LinkEvent::PollingStarted:
-        return QStringLiteral("polling started");
-    case LinkEvent::PollingStopped:
-        break;
-    }
-    return QStringLiteral("polling stopped");
-}
-
 QString recordingStartedText(const QString& portName, const QString& lineSettings) {
     QString text = QStringLiteral("recording started");
     if (!portName.isEmpty())
@@ -140,11 +139,129 @@ QString recordingStoppedText() {
 }
 
 QByteArray line(const QStringList& fields) {
-    QStringList quoted;
-    quoted.reserve(fields.size());
-    for (const QString& f : fields)
-        quoted.append(field(f));
-    return (quoted.join(u',') + u'\n').toUtf8();
+    QStringList written;
+    written.reserve(fields.size());
+    for (QString text : fields) {
+        for (QChar& c : text)
+            if (c.unicode() < 0x20 || c.unicode() == 0x7f)
+                c = u' ';
+        written.append(field(text));
+    }
+    return (written.join(u',') + u'\n').toUtf8();
+}
+
+QString field(const QString& text) {
+    static const QRegularExpression special(QStringLiteral("[,\"\r\n]"));
+    if (!text.contains(special))
+        return text;
+    QString quoted = text;
+    quoted.replace(QLatin1Char('"'), QLatin1String("\"\""));
+    return QLatin1Char('"') + quoted + QLatin1Char('"');
+}
+
+std::optional<QStringList> splitRow(QStringView line) {
+    QStringList fields;
+    QString current;
+    qsizetype i = 0;
+    const qsizetype n = line.size();
+    while (true) {
+        current.clear();
+        if (i < n && line[i] == QLatin1Char('"')) {
+            ++i;
+            while (true) {
+                if (i == n)
+                    return std::nullopt;
+                if (line[i] == QLatin1Char('"')) {
+                    if (i + 1 < n && line[i + 1] == QLatin1Char('"')) {
+                        current += QLatin1Char('"');
+                        i += 2;
+                        continue;
+                    }
+                    ++i;
+                    break;
+                }
+                current += line[i++];
+            }
+            if (i < n && line[i] != QLatin1Char(','))
+                return std::nullopt;
+        } else {
+            const qsizetype end = line.indexOf(QLatin1Char(','), i);
+            const qsizetype stop = end < 0 ? n : end;
+            const QStringView text = line.mid(i, stop - i);
+            if (text.contains(QLatin1Char('"')))
+                return std::nullopt;
+            current = text.toString();
+            i = stop;
+        }
+        fields << current;
+        if (i == n)
+            return fields;
+        ++i; // the comma
+    }
+}
+
+std::optional<double> parseNumber(QStringView text) {
+    // Only the plain decimal and exponent forms: no blanks, no "inf" or
+    // "nan", no locale's separators.
+    static const QRegularExpression form(
+        QStringLiteral("\\A[+-]?([0-9]+\\.?[0-9]*|\\.[0-9]+)([eE][+-]?[0-9]+)?\\z"));
+    if (text.size() > 64 || !form.match(text).hasMatch())
+        return std::nullopt;
+    bool ok = false;
+    const double value = text.toDouble(&ok);
+    if (!ok || !std::isfinite(value))
+        return std::nullopt;
+    return value;
+}
+
+std::optional<QDateTime> parseTime(QStringView text) {
+    static const QRegularExpression form(QStringLiteral(
+        "\\A([0-9]{4})-([0-9]{2})-([0-9]{2})T([0-9]{2}):([0-9]{2}):([0-9]{2})\\.([0-9]{3})"
+        "(?:Z|([+-])([0-9]{2}):([0-9]{2}))\\z"));
+    const QRegularExpressionMatch m = form.match(text);
+    if (!m.hasMatch())
+        return std::nullopt;
+    const auto number = [&m](int group) { return m.capturedView(group).toInt(); };
+    const QDate date(number(1), number(2), number(3));
+    const QTime clock(number(4), number(5), number(6), number(7));
+    int offset = 0;
+    if (m.hasCaptured(8)) {
+        if (number(9) > 23 || number(10) > 59)
+            return std::nullopt;
+        offset = (number(9) * 60 + number(10)) * 60;
+        if (m.capturedView(8) == QLatin1Char('-'))
+            offset = -offset;
+    }
+    if (!date.isValid() || !clock.isValid())
+        return std::nullopt;
+    const QDateTime time(date, clock, QTimeZone(offset));
+    if (!time.isValid())
+        return std::nullopt;
+    return time;
+}
+
+std::optional<OutputState> parseOutput(QStringView text) {
+    if (text == QLatin1String("on"))
+        return OutputState::On;
+    if (text == QLatin1String("off"))
+        return OutputState::Off;
+    return std::nullopt;
+}
+
+std::optional<TrackingMode> parseMode(QStringView text) {
+    for (size_t i = 0; i < kModes.size(); ++i) {
+        if (text == kModes[i])
+            return TrackingMode(int(i));
+    }
+    return std::nullopt;
+}
+
+std::optional<int> parseChannel(QStringView text) {
+    if (text == QLatin1String("1"))
+        return 1;
+    if (text == QLatin1String("2"))
+        return 2;
+    return std::nullopt;
 }
 
 } // namespace CsvFormat

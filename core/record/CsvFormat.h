@@ -6,49 +6,62 @@
 #include <QDateTime>
 #include <QString>
 #include <QStringList>
+#include <QStringView>
 #include <QVariant>
 
-// The recording file: UTF-8 without BOM, LF line ends, comma separated, one
-// header line, then one row per reading or link event. A row has the
-// columns of header(): the time, the column the reading brings (empty for
-// an event row), the nine read-out columns holding the latest value known,
-// and the event text (empty for a reading row). Writers and readers of the
-// format share these pieces.
+#include <optional>
+
+// The pieces of the recording format: UTF-8, LF line ends, comma separated,
+// "." as the decimal point whatever the locale, one header row, then one row
+// per reading or link event. Writers and readers of recordings share these so
+// that a file written by one reads back through the other.
 namespace CsvFormat {
 
-inline constexpr int ColumnCount = 12;
-// The read-out columns, in header order after time and reading: the six
-// numbers, output, mode and channel.
-inline constexpr int ValueColumnCount = 9;
+// The quantities that have a column, in column order after "time,reading".
+inline constexpr int QuantityColumns = int(Quantity::Channel) + 1;
+// time, reading, the quantity columns, event.
+inline constexpr int ColumnCount = QuantityColumns + 3;
+// The read-out columns a row carries the latest values in.
+inline constexpr int ValueColumnCount = QuantityColumns;
 
 QString header();
 
-// The column a quantity's readings go to, empty for one that is not
-// recorded (version and identification).
+// The column of a quantity, e.g. "measured_voltage_V"; empty for the
+// identity texts, which have none.
 QString columnName(Quantity quantity);
+std::optional<Quantity> columnQuantity(QStringView name);
 bool isRecorded(Quantity quantity);
 // 0 to ValueColumnCount - 1 among the read-out columns, -1 when not recorded.
 int valueColumn(Quantity quantity);
 
-// The shortest text that reads back to the same double; "." as decimal
-// point whatever the locale.
+// The shortest text that reads back to the same double.
 QString numberText(double value);
-// ISO 8601 local time with milliseconds and the UTC offset, always as
-// "+hh:mm" or "-hh:mm": 2026-12-07T15:31:02.512+01:00.
+// ISO 8601 local time with milliseconds and UTC offset:
+// "2026-12-07T15:31:02.512+01:00".
 QString timeText(const QDateTime& time);
-QString outputText(OutputState state); // "on", "off"
-QString modeText(TrackingMode mode);   // "independent", "parallel", "series"
+QString outputText(OutputState state);
+QString modeText(TrackingMode mode);
 QString channelText(int channel);
+QString eventText(LinkEvent event);
 // A reading's value as its column shows it; empty for an unrecorded quantity.
 QString valueText(Quantity quantity, const QVariant& value);
-
-QString eventText(LinkEvent event); // "port opened", "port lost", ...
 QString recordingStartedText(const QString& portName, const QString& lineSettings);
 QString recordingStoppedText();
 
-// One line: the fields joined by commas, ended by LF, in UTF-8. A field
-// with a comma or a double quote is quoted as CSV does; control characters
-// become blanks, so that every line of the file is one row.
+// One field as written: quoted when it holds a comma, a quote or a line end.
+QString field(const QString& text);
+// One line as written: the fields, with control characters made blanks so
+// that every line of the file is one row, joined by commas and ended by LF,
+// in UTF-8.
 QByteArray line(const QStringList& fields);
+// The fields of one line (without its line end); nothing when a quoted field
+// is not closed or text follows its closing quote.
+std::optional<QStringList> splitRow(QStringView line);
+
+std::optional<double> parseNumber(QStringView text);
+std::optional<QDateTime> parseTime(QStringView text);
+std::optional<OutputState> parseOutput(QStringView text);
+std::optional<TrackingMode> parseMode(QStringView text);
+std::optional<int> parseChannel(QStringView text);
 
 } // namespace CsvFormat

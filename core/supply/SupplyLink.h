@@ -8,6 +8,7 @@
 #include "PollingCycle.h"
 #include "PortSession.h"
 #include "RatingLimits.h"
+#include "ReadingHistory.h"
 #include "ReplyDecoder.h"
 #include "SetpointCommands.h"
 #include "SupplyModel.h"
@@ -21,7 +22,7 @@
 
 // One supply on one serial control: the port session, the polling cycle,
 // the reply decoder, the operator's commands and the limits, with the model
-// of what was read and the traffic record. A front end shows these and calls
+// of what was read, its history and the traffic record. A front end shows these and calls
 // them; nothing here knows a widget.
 class SupplyLink : public QObject {
     Q_OBJECT
@@ -32,6 +33,8 @@ public:
     SerialControl& MSComm() { return *comm_; }
     const SerialControl& MSComm() const { return *comm_; }
     SupplyModel& model() { return model_; }
+    // Every reading and link event of the run, up to a day per quantity.
+    const ReadingHistory& history() const { return history_; }
     TrafficLog& trafficLog() { return log_; }
     Notices& notices() { return notices_; }
     EventYield& eventYield() { return yield_; }
@@ -48,6 +51,7 @@ private:
     std::unique_ptr<SerialControl> comm_;
     LinkState state_;
     SupplyModel model_;
+    ReadingHistory history_;
     TrafficLog log_;
     Notices notices_;
     EventYield yield_;

@@ -1,0 +1,139 @@
+#include "CsvReader.h"
+
+#include "record/CsvFormat.h"
+
+#include <QFile>
+
+namespace {
+
+// The whole row, checked field by field; applied to the history only when
+// every field is in its form.
+bool applyRow(const QStringList& fields, ReadingHistory& history) {
+    if (fields.size() != CsvFormat::ColumnCount)
+        return false;
+    const auto time = CsvFormat::parseTime(fields[0]);
+    if (!time)
+        return false;
+    double values[CsvFormat::QuantityColumns] = {};
+    bool present[CsvFormat::QuantityColumns] = {};
+    for (int i = 0; i < CsvFormat::QuantityColumns; ++i) {
+        const QString& text = fields[2 + i];
+        if (text.isEmpty())
+            continue;
+        std::optional<double> value;
+        switch (Quantity(i)) {
+        case Quantity::Output:
+            if (const auto state = CsvFormat::parseOutput(text))
+                value = *state == OutputState::On ? 1.0 : 0.0;
+            break;
+        case Quantity::Mode:
+            if (const auto mode = CsvFormat::parseMode(text))
+                value = double(*mode);
+            break;
+        case Quantity::Channel:
+            if (const auto channel = CsvFormat::parseChannel(text))
+                value = *channel;
+            break;
+        default:
+            value = CsvFormat::parseNumber(text);
+            break;
+        }
+        if (!value)
+            return false;
+        values[i] = *value;
+        present[i] = true;
+    }
+    const QString& reading = fields[1];
+    const QString& event = fields[CsvFormat::ColumnCount - 1];
+    const qint64 msecs = time->toMSecsSinceEpoch();
+    if (reading.isEmpty()) {
+        if (event.isEmpty())
+            return false;
+        history.addEvent(msecs, event);
+        return true;
+    }
+    const auto quantity = CsvFormat::columnQuantity(reading);
+    if (!quantity || !present[int(*quantity)] || !event.isEmpty())
+        return false;
+    history.addPoint(*quantity, msecs, values[int(*quantity)]);
+    return true;
+}
+
+// One line without its line end, or nothing at the end of the device. A
+// line longer than the limit is read to its end and reported as too long.
+struct Line {
+    QByteArray bytes;
+    bool tooLong = false;
+};
+
+std::optional<Line> nextLine(QIODevice& device) {
+    Line line;
+    bool any = false;
+    while (true) {
+        const QByteArray chunk = device.readLine(CsvReader::MaxLineChars + 2);
+        if (chunk.isEmpty())
+            return any ? std::optional<Line>(line) : std::nullopt;
+        any = true;
+        const bool ended = chunk.endsWith('\n');
+        if (!line.tooLong)
+            line.bytes += chunk;
+        if (line.bytes.size() > CsvReader::MaxLineChars + 2) {
+            line.tooLong = true;
+            line.bytes.clear();
+        }
+        if (ended)
+            break;
+    }
+    if (line.bytes.endsWith('\n'))
+        line.bytes.chop(1);
+    if (line.bytes.endsWith('\r'))
+        line.bytes.chop(1);
+    return line;
+}
+
+} // namespace
+
+CsvReader::Result CsvReader::read(QIODevice& device) {
+    Result result;
+    const auto first = nextLine(device);
+    QByteArray header = first ? first->bytes : QByteArray();
+    // A spreadsheet that saved the file again may have put a mark in front.
+    if (header.startsWith("\xEF\xBB\xBF"))
+        header.remove(0, 3);
+    if (header != CsvFormat::header().toUtf8()) {
+        result.error = QStringLiteral("表头不是记录文件的表头");
+        return result;
+    }
+    result.history = std::make_unique<ReadingHistory>(fileLimits());
+    qint64 number = 1;
+    while (const auto line = nextLine(device)) {
+        ++number;
+        ++result.rows;
+        bool ok = !line->tooLong;
+        if (ok) {
+            const auto fields = CsvFormat::splitRow(QString::fromUtf8(line->bytes));
+            ok = fields && applyRow(*fields, *result.history);
+        }
+        if (!ok) {
+            ++result.malformed;
+            if (result.malformedLines.size() < KeptLineNumbers)
+                result.malformedLines << number;
+        }
+    }
+    return result;
+}
+
+CsvReader::Result CsvReader::readFile(const QString& path) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        Result result;
+        result.error = file.errorString();
+        return result;
+    }
+    if (file.size() > MaxFileBytes) {
+        Result result;
+        result.error = QStringLiteral("文件大于 %1 MB").arg(MaxFileBytes / (1024 * 1024));
+        return result;
+    }
+    return read(file);
+}
