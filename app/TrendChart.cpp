@@ -246,6 +246,10 @@ TrendChart::TrendChart()
         axis->setLinePenColor(colour);
         axis->setLabelFormat(QStringLiteral("%.4g"));
     }
+    // Qt Charts fits a vertical axis's title into the width its labels
+    // leave: one-digit volt labels ("6") left no room and "电压 (V)" was
+    // elided whole. Labels that keep their trailing zeros ("6.000") do.
+    voltAxis_->setLabelFormat(QStringLiteral("%#.4g"));
     shadeAxis_->setRange(0, 1);
     shadeAxis_->setVisible(false);
     shadeAxis_->setGridLineVisible(false);
