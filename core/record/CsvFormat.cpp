@@ -94,24 +94,6 @@ QString channelText(int channel) {
     return QString::number(channel);
 }
 
-QString eventText(LinkEvent event) {
-    switch (event) {
-    case LinkEvent::PortOpened:
-        return QStringLiteral("port opened");
-    case LinkEvent::PortClosed:
-        return QStringLiteral("port closed");
-    case LinkEvent::PortLost:
-        return QStringLiteral("port lost");
-    case LinkEvent::PortReopened:
-        return QStringLiteral("port reopened");
-    case LinkEvent::PollingStarted:
-        return QStringLiteral("polling started");
-    case LinkEvent::PollingStopped:
-        return QStringLiteral("polling stopped");
-    }
-    return QString();
-}
-
 QString valueText(Quantity quantity, const QVariant& value) {
     if (SupplyModel::isNumber(quantity))
         return numberText(value.toDouble());

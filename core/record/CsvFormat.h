@@ -42,7 +42,6 @@ QString timeText(const QDateTime& time);
 QString outputText(OutputState state);
 QString modeText(TrackingMode mode);
 QString channelText(int channel);
-QString eventText(LinkEvent event);
 // A reading's value as its column shows it; empty for an unrecorded quantity.
 QString valueText(Quantity quantity, const QVariant& value);
 QString recordingStartedText(const QString& portName, const QString& lineSettings);

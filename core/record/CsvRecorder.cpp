@@ -69,7 +69,7 @@ void CsvRecorder::onChanged(Quantity quantity, const QVariant& value, const QDat
 
 void CsvRecorder::onLinkEvent(LinkEvent event, const QDateTime& time) {
     if (isRecording())
-        record(time, {}, CsvFormat::eventText(event));
+        record(time, {}, linkEventText(event));
 }
 
 void CsvRecorder::record(const QDateTime& time, const QString& reading, const QString& event) {

@@ -1,7 +1,5 @@
 #include "ReadingHistory.h"
 
-#include "record/CsvFormat.h"
-
 #include <algorithm>
 #include <cmath>
 
@@ -35,7 +33,7 @@ void ReadingHistory::addReading(Quantity quantity, const QVariant& value, const 
 
 void ReadingHistory::addLinkEvent(LinkEvent event, const QDateTime& time) {
     if (time.isValid())
-        addEvent(time.toMSecsSinceEpoch(), CsvFormat::eventText(event));
+        addEvent(time.toMSecsSinceEpoch(), linkEventText(event));
 }
 
 void ReadingHistory::addPoint(Quantity quantity, qint64 msecs, double value) {

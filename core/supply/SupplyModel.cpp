@@ -63,3 +63,21 @@ void SupplyModel::set(Quantity quantity, QVariant value, const QDateTime& time) 
     r.time = time;
     emit changed(quantity, r.value, r.time);
 }
+
+QString linkEventText(LinkEvent event) {
+    switch (event) {
+    case LinkEvent::PortOpened:
+        return QStringLiteral("port opened");
+    case LinkEvent::PortClosed:
+        return QStringLiteral("port closed");
+    case LinkEvent::PortLost:
+        return QStringLiteral("port lost");
+    case LinkEvent::PortReopened:
+        return QStringLiteral("port reopened");
+    case LinkEvent::PollingStarted:
+        return QStringLiteral("polling started");
+    case LinkEvent::PollingStopped:
+        return QStringLiteral("polling stopped");
+    }
+    return QString();
+}

@@ -38,6 +38,9 @@ enum class LinkEvent {
     PollingStarted,
     PollingStopped
 };
+// "port opened", "port closed", "port lost", "port reopened",
+// "polling started", "polling stopped": as recordings name them.
+QString linkEventText(LinkEvent event);
 
 // What the panel knows of the supply: the six numbers as read (signed, in
 // volts and amperes), the output state, the tracking mode, the channel and
