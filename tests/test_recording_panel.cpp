@@ -85,6 +85,7 @@ private slots:
     void startAtRefusesAnExistingFile();
     void proposedNameCarriesTheTime();
     void portPluggedInLaterAppearsWhenTheListDropsDown();
+    void thePanelsPortListRescansWhenItDropsDown();
 };
 
 void TestRecordingPanel::menuOpensOverTheReadOutsOnly() {
@@ -279,6 +280,20 @@ void TestRecordingPanel::portPluggedInLaterAppearsWhenTheListDropsDown() {
     QCOMPARE(box.currentText(), QStringLiteral("COM 7"));
     QCOMPARE(state.MyOpenPort, quint8(7));
     box.hidePopup();
+}
+
+void TestRecordingPanel::thePanelsPortListRescansWhenItDropsDown() {
+    PanelFixture panel;
+    panel.window->show();
+    auto* ports = panel.find<QComboBox>("CboCom");
+    QCOMPARE(ports->findText(QStringLiteral("COM9")), -1);
+    QTest::keyClicks(ports, QStringLiteral("com9"));
+    QVERIFY(QFile::link(QStringLiteral("/dev/null"), panel.linkFolder.filePath("com9")));
+    ports->showPopup();
+    QVERIFY(ports->findText(QStringLiteral("COM9")) >= 0);
+    // What the operator typed stays.
+    QCOMPARE(ports->currentText(), QStringLiteral("com9"));
+    ports->hidePopup();
 }
 
 QTEST_MAIN(TestRecordingPanel)
