@@ -60,14 +60,14 @@ void deliver(benchmark::State& state, Panel& panel, qint16 step,
     for (auto _ : state) {
         // From 65535 bytes received on, every number reply empties the log;
         // staying below that keeps the log growing, the costlier case.
-        link.trafficLog().countReceived(0);
+        link.trafficLog().resetCounters();
         panel.comm->receive(replies[next]);
         next = (next + 1) % replies.size();
         // While polling, the number replies keep the log this short; other
         // replies alone would let it grow to the widget's bound.
         if (log.text().size() > TrafficLog::EmptyAboveChars) {
             state.PauseTiming();
-            log.Command1_Click();
+            panel.window->Command1_Click();
             state.ResumeTiming();
         }
     }
