@@ -43,11 +43,15 @@ public:
 private:
     void appended(const QString& text);
     void emptied();
+    void showCounts(qint64 rx, qint64 tx);
 
     QPlainTextEdit& view_;
     QLineEdit& rxCount_;
     QLineEdit& txCount_;
     QString unshown_;
     LogLines lines_;
+    // The counts the two boxes show ("RX:0" and "TX:0" at start).
+    qint64 shownRx_ = 0;
+    qint64 shownTx_ = 0;
     QTimer showTimer_;
 };
