@@ -47,7 +47,7 @@ if(TARGET velmor-monitor)
         DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
 
     # The bitmaps come from the very drawing the window shows.
-    add_executable(velmor-render-icons ${velmor_dist}/render_icons.cpp
+    add_executable(velmor-render-icons ${PROJECT_SOURCE_DIR}/app/render_icons.cpp
         ${PROJECT_SOURCE_DIR}/app/Pictures.cpp)
     target_include_directories(velmor-render-icons PRIVATE ${PROJECT_SOURCE_DIR}/app)
     target_link_libraries(velmor-render-icons PRIVATE Qt6::Gui)
