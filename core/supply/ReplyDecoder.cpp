@@ -189,7 +189,6 @@ void ReplyDecoder::decodeMode() {
         const auto mode = TrackingMode(*reported);
         if (switches_.selectedMode() != mode)
             switches_.selectMode(mode);
-        state_.mode = mode;
         model_.setMode(mode, QDateTime::currentDateTime());
     }
     if (state_.mode != PowerModeBack_) {

@@ -7,6 +7,10 @@
 SupplySwitches::SupplySwitches(LinkState& state, CommandSender& sender, QObject* parent)
     : QObject(parent), state_(state), sender_(sender) {}
 
+TrackingMode SupplySwitches::selectedMode() const {
+    return state_.mode;
+}
+
 void SupplySwitches::toggleOutput() {
     const bool switchOn = shownOutput_ == OutputState::Off;
     if (!sender_.sendCommand(switchOn ? Commands::OutputOn : Commands::OutputOff,
@@ -24,15 +28,13 @@ void SupplySwitches::showOutput(OutputState state) {
 
 void SupplySwitches::selectMode(TrackingMode mode) {
     // The option shows selected before its command goes out.
-    selectedMode_ = mode;
+    state_.mode = mode;
     emit modeSelected(mode);
     if (sender_.sendCommand(
             Commands::withArgument(Commands::ModePrefix, QString::number(int(mode))),
             CommandSender::Echo::Logged))
         // The cycle reads the voltage setpoint back next.
         state_.step = PollingStep::SetVoltage;
-    // The panel follows the selection even when nothing could be sent.
-    state_.mode = mode;
 }
 
 void SupplySwitches::selectChannel(int channel) {

@@ -19,7 +19,8 @@ public:
 
     // The output state the panel shows: the switch offers the other one.
     OutputState shownOutput() const { return shownOutput_; }
-    TrackingMode selectedMode() const { return selectedMode_; }
+    // The mode selected is the mode in force: the limits follow it.
+    TrackingMode selectedMode() const;
     int selectedChannel() const { return selectedChannel_; }
 
     // The operator's output switch: sends the other state and shows it.
@@ -43,6 +44,5 @@ private:
     LinkState& state_;
     CommandSender& sender_;
     OutputState shownOutput_ = OutputState::Off;
-    TrackingMode selectedMode_ = TrackingMode::Independent;
     int selectedChannel_ = 1;
 };
