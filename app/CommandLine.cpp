@@ -127,7 +127,13 @@ CommandLine CommandLine::parse(const QStringList& arguments) {
         QStringLiteral("reconnect"),
         QStringLiteral("Reopen the port every 2 s after the line is lost, and keep trying when "
                        "it does not open at start-up."));
-    parser.addOptions({port, settings, poll, record, reconnect});
+    const QCommandLineOption lang(
+        QStringLiteral("lang"),
+        QStringLiteral("The panel's language: en for English, zh for Chinese. Without it the "
+                       "panel speaks English when the locale's language is English (LANGUAGE, "
+                       "LC_ALL, LC_MESSAGES, LANG), and Chinese otherwise."),
+        QStringLiteral("en|zh"));
+    parser.addOptions({port, settings, poll, record, reconnect, lang});
 
     if (!parser.parse(arguments))
         return failure(parser.errorText());
@@ -148,7 +154,7 @@ CommandLine CommandLine::parse(const QStringList& arguments) {
     if (!parser.positionalArguments().isEmpty())
         return failure(QStringLiteral("unexpected argument ") +
                        shown(parser.positionalArguments().constFirst()));
-    for (const QCommandLineOption& option : {port, settings, record}) {
+    for (const QCommandLineOption& option : {port, settings, record, lang}) {
         const QString name = QStringLiteral("--") + option.names().constFirst();
         if (parser.values(option).size() > 1)
             return failure(name + QStringLiteral(" is given more than once"));
@@ -193,6 +199,12 @@ CommandLine CommandLine::parse(const QStringList& arguments) {
         o.recordPath = file.absoluteFilePath();
     }
     o.reconnect = parser.isSet(reconnect);
+    if (parser.isSet(lang)) {
+        o.language = parser.value(lang).toLower();
+        if (o.language != QLatin1String("en") && o.language != QLatin1String("zh"))
+            return failure(QStringLiteral("--lang: ") + shown(parser.value(lang)) +
+                           QStringLiteral(" is neither en nor zh"));
+    }
     return line;
 }
 

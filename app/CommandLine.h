@@ -20,11 +20,12 @@ struct LaunchOptions {
     bool poll = false;
     QString recordPath; // absolute; empty when not given
     bool reconnect = false;
+    QString language; // "en" or "zh"; empty when not given
 };
 
 // The command line read with QCommandLineParser:
 //   velmor-monitor [--port COMn|DEVICE] [--settings 9600,N,8,1] [--poll]
-//                  [--record FILE] [--reconnect]
+//                  [--record FILE] [--reconnect] [--lang en|zh]
 // plus --help and --version. Everything on it is checked before any window
 // opens; only whether the port opens is left to the opening itself.
 struct CommandLine {

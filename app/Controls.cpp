@@ -15,8 +15,6 @@
 
 namespace {
 
-const QString kIdentityTip = QStringLiteral("双击读取版本信息！");
-
 template <typename W> W* place(W* widget, const char* name, const QRect& rect) {
     widget->setObjectName(QLatin1String(name));
     widget->setGeometry(rect);
@@ -108,35 +106,36 @@ QTimer* timer(QWidget* parent, const char* name, int interval) {
 }
 
 void buildIdentityAndModes(QWidget* w, Controls& ui) {
-    ui.Veries = frame(w, "Veries", QStringLiteral("序列号"), QRect(402, 2, 170, 50));
-    ui.Veries->setToolTip(kIdentityTip);
+    const QString identityTip = Controls::tr("双击读取版本信息！");
+    ui.Veries = frame(w, "Veries", Controls::tr("序列号"), QRect(402, 2, 170, 50));
+    ui.Veries->setToolTip(identityTip);
     ui.LabSeries = label(ui.Veries, "LabSeries", {}, QRect(4, 16, 162, 32));
-    ui.LabSeries->setToolTip(kIdentityTip);
+    ui.LabSeries->setToolTip(identityTip);
     ui.LabSeries->setWordWrap(true);
-    ui.FrameVersion = frame(w, "FrameVersion", QStringLiteral("版本号"), QRect(576, 2, 56, 50));
-    ui.FrameVersion->setToolTip(kIdentityTip);
+    ui.FrameVersion = frame(w, "FrameVersion", Controls::tr("版本号"), QRect(576, 2, 56, 50));
+    ui.FrameVersion->setToolTip(identityTip);
     ui.LabVersion = label(ui.FrameVersion, "LabVersion", {}, QRect(4, 18, 48, 28));
-    ui.LabVersion->setToolTip(kIdentityTip);
+    ui.LabVersion->setToolTip(identityTip);
 
     ui.Frame9 = frame(w, "Frame9", {}, QRect(402, 56, 146, 36));
-    ui.INDcmd = option(ui.Frame9, "INDcmd", QStringLiteral("独立"), QRect(4, 8, 48, 22));
-    ui.SERcmd = option(ui.Frame9, "SERcmd", QStringLiteral("串联"), QRect(52, 8, 48, 22));
-    ui.PARcmd = option(ui.Frame9, "PARcmd", QStringLiteral("并联"), QRect(100, 8, 48, 22));
+    ui.INDcmd = option(ui.Frame9, "INDcmd", Controls::tr("独立"), QRect(4, 8, 48, 22));
+    ui.SERcmd = option(ui.Frame9, "SERcmd", Controls::tr("串联"), QRect(52, 8, 48, 22));
+    ui.PARcmd = option(ui.Frame9, "PARcmd", Controls::tr("并联"), QRect(100, 8, 48, 22));
     ui.INDcmd->setChecked(true);
     ui.FrameIII = frame(w, "FrameIII", {}, QRect(550, 56, 82, 36));
-    ui.OP1 = option(ui.FrameIII, "OP1", QStringLiteral("I路"), QRect(2, 8, 38, 22));
-    ui.Op2 = option(ui.FrameIII, "Op2", QStringLiteral("II路"), QRect(40, 8, 42, 22));
+    ui.OP1 = option(ui.FrameIII, "OP1", Controls::tr("I路"), QRect(2, 8, 38, 22));
+    ui.Op2 = option(ui.FrameIII, "Op2", Controls::tr("II路"), QRect(40, 8, 42, 22));
     ui.OP1->setChecked(true);
 }
 
 void buildButtons(QWidget* w, Controls& ui) {
     ui.ClrAlarmAmd =
-        pictureButton(w, "ClrAlarmAmd", QStringLiteral("清除告警"), QRect(260, 2, 68, 50));
-    ui.OutPutButton = pictureButton(w, "OutPutButton", QStringLiteral("开"), QRect(330, 2, 68, 50));
-    ui.Command1 = pictureButton(w, "Command1", QStringLiteral("清除记录"), QRect(260, 54, 68, 50));
-    ui.EndCmd = pictureButton(w, "EndCmd", QStringLiteral("退出"), QRect(330, 54, 68, 50));
+        pictureButton(w, "ClrAlarmAmd", Controls::tr("清除告警"), QRect(260, 2, 68, 50));
+    ui.OutPutButton = pictureButton(w, "OutPutButton", Controls::tr("开"), QRect(330, 2, 68, 50));
+    ui.Command1 = pictureButton(w, "Command1", Controls::tr("清除记录"), QRect(260, 54, 68, 50));
+    ui.EndCmd = pictureButton(w, "EndCmd", Controls::tr("退出"), QRect(330, 54, 68, 50));
     ui.CmdClearCounter =
-        button(w, "CmdClearCounter", QStringLiteral("计数清零"), QRect(260, 108, 138, 30));
+        button(w, "CmdClearCounter", Controls::tr("计数清零"), QRect(260, 108, 138, 30));
 }
 
 void buildPortSettings(QWidget* w, Controls& ui) {
@@ -145,41 +144,40 @@ void buildPortSettings(QWidget* w, Controls& ui) {
     const auto row = [&](int i, int x, int width) {
         return QRect(x, 10 + i * rowHeight, width, 24);
     };
-    ui.Label4 = label(ui.Frame1, "Label4", QStringLiteral("串口"), row(0, 8, 44));
+    ui.Label4 = label(ui.Frame1, "Label4", Controls::tr("串口"), row(0, 8, 44));
     ui.CboCom = list<PortComboBox>(ui.Frame1, "CboCom", {}, {}, row(0, 52, 96));
     QStringList designPorts;
     for (int n = 1; n <= 15; ++n)
         designPorts.append(QStringLiteral("COM") + QString::number(n));
     ui.CboCom->addItems(designPorts);
     ui.CboCom->setEditText(QStringLiteral("COM1"));
-    ui.Label5 = label(ui.Frame1, "Label5", QStringLiteral("波特率"), row(1, 8, 44));
+    ui.Label5 = label(ui.Frame1, "Label5", Controls::tr("波特率"), row(1, 8, 44));
     ui.CboBaudrate = list(ui.Frame1, "CboBaudrate",
                           {"300", "600", "1200", "2400", "4800", "9600", "14400", "19200", "28800",
                            "38400", "56000", "128000", "256000"},
                           QStringLiteral("9600"), row(1, 52, 96));
-    ui.Label6 = label(ui.Frame1, "Label6", QStringLiteral("校验位"), row(2, 8, 44));
+    ui.Label6 = label(ui.Frame1, "Label6", Controls::tr("校验位"), row(2, 8, 44));
     ui.CboParitybit = list(ui.Frame1, "CboParitybit", {"NONE", "ODD", "ENEV", "SPACE", "MARK"},
                            QStringLiteral("NONE"), row(2, 52, 96));
-    ui.Label7 = label(ui.Frame1, "Label7", QStringLiteral("数据位"), row(3, 8, 44));
+    ui.Label7 = label(ui.Frame1, "Label7", Controls::tr("数据位"), row(3, 8, 44));
     ui.CboDatabit =
         list(ui.Frame1, "CboDatabit", {"8", "7", "6", "5"}, QStringLiteral("8"), row(3, 52, 96));
-    ui.Label8 = label(ui.Frame1, "Label8", QStringLiteral("停止位"), row(4, 8, 44));
+    ui.Label8 = label(ui.Frame1, "Label8", Controls::tr("停止位"), row(4, 8, 44));
     ui.CboStopbit =
         list(ui.Frame1, "CboStopbit", {"1", "1.5", "2"}, QStringLiteral("1"), row(4, 52, 96));
 
-    ui.CmdSwitch =
-        button(ui.Frame1, "CmdSwitch", QStringLiteral("打开串口"), QRect(154, 10, 92, 30));
+    ui.CmdSwitch = button(ui.Frame1, "CmdSwitch", Controls::tr("打开串口"), QRect(154, 10, 92, 30));
     ui.ImgSwitchOff = label(ui.Frame1, "ImgSwitchOff", {}, QRect(185, 56, 30, 28));
     ui.ImgSwitchOff->setPixmap(Pictures::darkLamp());
     ui.ImgSwitchOn = label(ui.Frame1, "ImgSwitchOn", {}, QRect(185, 56, 30, 28));
     ui.ImgSwitchOn->setPixmap(Pictures::redLamp());
     ui.ImgSwitchOn->hide();
-    ui.SeekCmd = button(ui.Frame1, "SeekCmd", QStringLiteral("开始巡检"), QRect(154, 100, 92, 30));
+    ui.SeekCmd = button(ui.Frame1, "SeekCmd", Controls::tr("开始巡检"), QRect(154, 100, 92, 30));
 }
 
 void buildSetpoints(QWidget* w, Controls& ui) {
     ui.Frame8 = frame(w, "Frame8", {}, QRect(4, 156, 394, 146));
-    ui.Label1 = label(ui.Frame8, "Label1", QStringLiteral("电源型号:"), QRect(8, 12, 64, 24));
+    ui.Label1 = label(ui.Frame8, "Label1", Controls::tr("电源型号:"), QRect(8, 12, 64, 24));
     ui.PowerTypeCombVol = list(ui.Frame8, "PowerTypeCombVol", {}, {}, QRect(74, 12, 110, 24));
     ui.Label2 = label(ui.Frame8, "Label2", QStringLiteral("-"), QRect(190, 12, 12, 24));
     ui.PowerTypeCombCur = list(ui.Frame8, "PowerTypeCombCur", {}, {}, QRect(204, 12, 110, 24));
@@ -200,18 +198,18 @@ void buildSetpoints(QWidget* w, Controls& ui) {
         QPoint at;
     };
     const Block blocks[] = {
-        {ui.VOLSetLab, "VOLSetLab", QStringLiteral("电压设定(V):0 - 550"), ui.CVSetText,
-         "CVSetText", QStringLiteral("0"), ui.Label11, "Label11", QStringLiteral("V"), ui.VOLSetCmd,
-         "VOLSetCmd", QStringLiteral("电压设定"), QPoint(8, 42)},
-        {ui.OVPSetLab, "OVPSetLab", QStringLiteral("过压设置(V):0 - 550"), ui.OVPSetText,
+        {ui.VOLSetLab, "VOLSetLab", Controls::tr("电压设定(V):0 - 550"), ui.CVSetText, "CVSetText",
+         QStringLiteral("0"), ui.Label11, "Label11", QStringLiteral("V"), ui.VOLSetCmd, "VOLSetCmd",
+         Controls::tr("电压设定"), QPoint(8, 42)},
+        {ui.OVPSetLab, "OVPSetLab", Controls::tr("过压设置(V):0 - 550"), ui.OVPSetText,
          "OVPSetText", QStringLiteral("550"), ui.Label12, "Label12", QStringLiteral("V"),
-         ui.OVPSetCmd, "OVPSetCmd", QStringLiteral("过压设定"), QPoint(200, 42)},
-        {ui.CURSetLab, "CURSetLab", QStringLiteral("恒流设定(A):0 - 5"), ui.CCSetText, "CCSetText",
+         ui.OVPSetCmd, "OVPSetCmd", Controls::tr("过压设定"), QPoint(200, 42)},
+        {ui.CURSetLab, "CURSetLab", Controls::tr("恒流设定(A):0 - 5"), ui.CCSetText, "CCSetText",
          QStringLiteral("0"), ui.Label13, "Label13", QStringLiteral("A"), ui.CURSetCmd, "CURSetCmd",
-         QStringLiteral("恒流设定"), QPoint(8, 94)},
-        {ui.OCPSetLab, "OCPSetLab", QStringLiteral("过流设定(A):0 - 5"), ui.OCPSetText,
-         "OCPSetText", QStringLiteral("0.102"), ui.Label14, "Label14", QStringLiteral("A"),
-         ui.OCPSetCmd, "OCPSetCmd", QStringLiteral("过流设定"), QPoint(200, 94)},
+         Controls::tr("恒流设定"), QPoint(8, 94)},
+        {ui.OCPSetLab, "OCPSetLab", Controls::tr("过流设定(A):0 - 5"), ui.OCPSetText, "OCPSetText",
+         QStringLiteral("0.102"), ui.Label14, "Label14", QStringLiteral("A"), ui.OCPSetCmd,
+         "OCPSetCmd", Controls::tr("过流设定"), QPoint(200, 94)},
     };
     for (const Block& b : blocks) {
         const int x = b.at.x();
@@ -226,26 +224,26 @@ void buildSetpoints(QWidget* w, Controls& ui) {
 
 void buildReadOuts(QWidget* w, Controls& ui) {
     ui.Frame2 =
-        frame(w, "Frame2", QStringLiteral("读取的电流电压及过流过压值"), QRect(4, 304, 394, 182));
+        frame(w, "Frame2", Controls::tr("读取的电流电压及过流过压值"), QRect(4, 304, 394, 182));
     const QString volts = QStringLiteral("0");
     const QString amps = QStringLiteral("0.000");
-    ui.ReadVolLab = readOut(ui.Frame2, "Frame6", QStringLiteral("当前电压(V)"), "ReadVolLab", volts,
+    ui.ReadVolLab = readOut(ui.Frame2, "Frame6", Controls::tr("当前电压(V)"), "ReadVolLab", volts,
                             QPoint(6, 20));
     ui.Frame6 = static_cast<QGroupBox*>(ui.ReadVolLab->parentWidget());
     ui.CVLab =
-        readOut(ui.Frame2, "Frame3", QStringLiteral("恒压值(V)"), "CVLab", volts, QPoint(6, 74));
+        readOut(ui.Frame2, "Frame3", Controls::tr("恒压值(V)"), "CVLab", volts, QPoint(6, 74));
     ui.Frame3 = static_cast<QGroupBox*>(ui.CVLab->parentWidget());
     ui.OVPLab =
-        readOut(ui.Frame2, "OVP", QStringLiteral("过压值(V)"), "OVPLab", volts, QPoint(6, 128));
+        readOut(ui.Frame2, "OVP", Controls::tr("过压值(V)"), "OVPLab", volts, QPoint(6, 128));
     ui.OVP = static_cast<QGroupBox*>(ui.OVPLab->parentWidget());
-    ui.ReadCurrentLab = readOut(ui.Frame2, "Frame7", QStringLiteral("当前电流(A)"),
-                                "ReadCurrentLab", amps, QPoint(202, 20));
+    ui.ReadCurrentLab = readOut(ui.Frame2, "Frame7", Controls::tr("当前电流(A)"), "ReadCurrentLab",
+                                amps, QPoint(202, 20));
     ui.Frame7 = static_cast<QGroupBox*>(ui.ReadCurrentLab->parentWidget());
     ui.CCLab =
-        readOut(ui.Frame2, "Frame5", QStringLiteral("恒流值(A)"), "CCLab", amps, QPoint(202, 74));
+        readOut(ui.Frame2, "Frame5", Controls::tr("恒流值(A)"), "CCLab", amps, QPoint(202, 74));
     ui.Frame5 = static_cast<QGroupBox*>(ui.CCLab->parentWidget());
     ui.OCPLab =
-        readOut(ui.Frame2, "Frame4", QStringLiteral("过流值(A)"), "OCPLab", amps, QPoint(202, 128));
+        readOut(ui.Frame2, "Frame4", Controls::tr("过流值(A)"), "OCPLab", amps, QPoint(202, 128));
     ui.Frame4 = static_cast<QGroupBox*>(ui.OCPLab->parentWidget());
 }
 
@@ -267,8 +265,8 @@ void buildLogAndStatus(QWidget* w, Controls& ui) {
     ui.TxtStatus = display(w, "TxtStatus", {}, QRect(4, 512, 250, 22));
     ui.TxtRXCount = display(w, "TxtRXCount", QStringLiteral("RX:0"), QRect(258, 512, 88, 22));
     ui.TxtTXCount = display(w, "TxtTXCount", QStringLiteral("TX:0"), QRect(350, 512, 88, 22));
-    ui.LblNewDate = label(w, "LblNewDate", QStringLiteral("显示日前"), QRect(444, 512, 90, 22));
-    ui.LblNowTime = label(w, "LblNowTime", QStringLiteral("当前时间"), QRect(536, 512, 96, 22));
+    ui.LblNewDate = label(w, "LblNewDate", Controls::tr("显示日前"), QRect(444, 512, 90, 22));
+    ui.LblNowTime = label(w, "LblNowTime", Controls::tr("当前时间"), QRect(536, 512, 96, 22));
 }
 
 } // namespace

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QCoreApplication>
+
 class PortComboBox;
 class QComboBox;
 class QGroupBox;
@@ -15,7 +17,12 @@ class QWidget;
 // Every control of the window, by the name it is known under. Each widget's
 // objectName is the same name, so tests and accessibility tools find it.
 // The widgets belong to the window; this is only the directory of them.
+// Controls::tr() translates the controls' captions, those at start and those
+// the window writes later, in one context.
 struct Controls {
+    Q_DECLARE_TR_FUNCTIONS(Controls)
+
+public:
     // Identity
     QGroupBox* FrameVersion = nullptr;
     QLabel* LabVersion = nullptr;

@@ -3,11 +3,11 @@
 #include <QMessageBox>
 
 MessageBoxes::Box MessageBoxes::openFailed() {
-    return {QStringLiteral("没有成功，请重试"), QStringLiteral("VELMOR电源"), Icon::Warning};
+    return {tr("没有成功，请重试"), tr("VELMOR电源"), Icon::Warning};
 }
 
 MessageBoxes::Box MessageBoxes::outOfRange() {
-    return {QStringLiteral("设定值超出合法范围"), QStringLiteral("Velmor电源"), Icon::None};
+    return {tr("设定值超出合法范围"), tr("Velmor电源"), Icon::None};
 }
 
 MessageBoxes::MessageBoxes(QWidget* parent) {

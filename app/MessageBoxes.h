@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QCoreApplication>
 #include <QString>
 
 #include <functional>
@@ -9,6 +10,8 @@ class QWidget;
 // The modal boxes the window shows. They all go through one replaceable
 // function, so that tests can answer them without a person.
 class MessageBoxes {
+    Q_DECLARE_TR_FUNCTIONS(MessageBoxes)
+
 public:
     enum class Icon { None, Warning };
     struct Box {

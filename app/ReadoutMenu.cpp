@@ -6,12 +6,12 @@
 
 ReadoutMenu::ReadoutMenu(QWidget& frame) : QObject(&frame), menu_(new QMenu(&frame)) {
     menu_->setObjectName(QStringLiteral("ReadoutMenu"));
-    start_ = menu_->addAction(QStringLiteral("开始记录…"));
+    start_ = menu_->addAction(tr("开始记录…"));
     start_->setObjectName(QStringLiteral("StartRecording"));
-    stop_ = menu_->addAction(QStringLiteral("停止记录"));
+    stop_ = menu_->addAction(tr("停止记录"));
     stop_->setObjectName(QStringLiteral("StopRecording"));
     menu_->addSeparator();
-    reconnect_ = menu_->addAction(QStringLiteral("自动重连"));
+    reconnect_ = menu_->addAction(tr("自动重连"));
     reconnect_->setObjectName(QStringLiteral("AutoReconnect"));
     reconnect_->setCheckable(true);
     setRecording(false);

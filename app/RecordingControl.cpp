@@ -13,7 +13,9 @@
 #include <QShortcut>
 #include <QStandardPaths>
 
-const QString RecordingControl::FailurePrefix = QStringLiteral("记录失败：");
+QString RecordingControl::failurePrefix() {
+    return tr("记录失败：");
+}
 
 RecordingControl::RecordingControl(QWidget& window, CsvRecorder& recorder, ReadoutMenu& menu,
                                    MessageLine& message, const MessageBoxes& boxes,
@@ -30,8 +32,8 @@ RecordingControl::RecordingControl(QWidget& window, CsvRecorder& recorder, Reado
     indicator_->hide();
 
     chooser_ = [this](const QString& proposed) {
-        return QFileDialog::getSaveFileName(&window_, QStringLiteral("开始记录"), proposed,
-                                            QStringLiteral("CSV 文件 (*.csv)"));
+        return QFileDialog::getSaveFileName(&window_, tr("开始记录"), proposed,
+                                            tr("CSV 文件 (*.csv)"));
     };
 
     connect(menu.startRecording(), &QAction::triggered, this, &RecordingControl::chooseAndStart);
@@ -98,18 +100,18 @@ void RecordingControl::showRecording(bool recording) {
 }
 
 void RecordingControl::showRows(qint64 rows) {
-    indicator_->setText(QStringLiteral("● 记录 ") + QString::number(rows));
+    indicator_->setText(tr("● 记录 %1").arg(rows));
 }
 
 void RecordingControl::report(const QString& reason) {
-    const QString text = FailurePrefix + reason;
+    const QString text = failurePrefix() + reason;
     message_.show(text);
     // The failure may come from inside the reply decoder: the modal box waits
     // until that has returned.
     QMetaObject::invokeMethod(
         this,
         [this, text] {
-            boxes_.show({text, QStringLiteral("Velmor电源"), MessageBoxes::Icon::Warning});
+            boxes_.show({text, tr("Velmor电源"), MessageBoxes::Icon::Warning});
         },
         Qt::QueuedConnection);
 }

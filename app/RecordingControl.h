@@ -27,7 +27,7 @@ public:
     // cancelled. It asks itself before an existing file is replaced.
     using FileChooser = std::function<QString(const QString& proposedPath)>;
 
-    static const QString FailurePrefix; // "记录失败："
+    static QString failurePrefix(); // "记录失败："
 
     RecordingControl(QWidget& window, CsvRecorder& recorder, ReadoutMenu& menu,
                      MessageLine& message, const MessageBoxes& boxes, const QRect& indicatorPlace);

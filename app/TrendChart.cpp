@@ -236,10 +236,10 @@ TrendChart::TrendChart()
     legend()->setMarkerShape(QLegend::MarkerShapeFromSeries);
     setMargins(QMargins(4, 4, 4, 4));
 
-    timeAxis_->setTitleText(QStringLiteral("时间"));
+    timeAxis_->setTitleText(tr("时间"));
     timeAxis_->setTickCount(7);
-    voltAxis_->setTitleText(QStringLiteral("电压 (V)"));
-    ampAxis_->setTitleText(QStringLiteral("电流 (A)"));
+    voltAxis_->setTitleText(tr("电压 (V)"));
+    ampAxis_->setTitleText(tr("电流 (A)"));
     for (auto [axis, colour] : {std::pair{voltAxis_, kVoltColour}, {ampAxis_, kAmpColour}}) {
         axis->setLabelsColor(colour);
         axis->setTitleBrush(colour);
@@ -268,7 +268,7 @@ TrendChart::TrendChart()
     }
 
     outputOff_->setUpperSeries(outputOffEdge_);
-    outputOff_->setName(QStringLiteral("输出关闭"));
+    outputOff_->setName(tr("输出关闭"));
     outputOff_->setColor(kOffColour);
     outputOff_->setBorderColor(Qt::transparent);
     addSeries(outputOff_);
@@ -284,15 +284,15 @@ TrendChart::TrendChart()
 QString TrendChart::quantityName(Quantity quantity) {
     switch (quantity) {
     case Quantity::MeasuredVoltage:
-        return QStringLiteral("测量电压");
+        return tr("测量电压");
     case Quantity::MeasuredCurrent:
-        return QStringLiteral("测量电流");
+        return tr("测量电流");
     case Quantity::SetVoltage:
-        return QStringLiteral("设定电压");
+        return tr("设定电压");
     case Quantity::SetCurrent:
-        return QStringLiteral("设定电流");
+        return tr("设定电流");
     default:
-        return QStringLiteral("输出");
+        return tr("输出");
     }
 }
 

@@ -42,11 +42,12 @@ struct SpanChoice {
     qint64 msecs;
 };
 const std::array<SpanChoice, 5> kSpans = {{
-    {TrendWindow::Span::Minute, "spanMinute", "1 分钟", MinuteMs},
-    {TrendWindow::Span::TenMinutes, "spanTenMinutes", "10 分钟", 10 * MinuteMs},
-    {TrendWindow::Span::Hour, "spanHour", "1 小时", HourMs},
-    {TrendWindow::Span::Day, "spanDay", "24 小时", DayMs},
-    {TrendWindow::Span::All, "spanAll", "全部", 0},
+    {TrendWindow::Span::Minute, "spanMinute", QT_TRANSLATE_NOOP("TrendWindow", "1 分钟"), MinuteMs},
+    {TrendWindow::Span::TenMinutes, "spanTenMinutes", QT_TRANSLATE_NOOP("TrendWindow", "10 分钟"),
+     10 * MinuteMs},
+    {TrendWindow::Span::Hour, "spanHour", QT_TRANSLATE_NOOP("TrendWindow", "1 小时"), HourMs},
+    {TrendWindow::Span::Day, "spanDay", QT_TRANSLATE_NOOP("TrendWindow", "24 小时"), DayMs},
+    {TrendWindow::Span::All, "spanAll", QT_TRANSLATE_NOOP("TrendWindow", "全部"), 0},
 }};
 
 QString unit(Quantity quantity) {
@@ -86,7 +87,7 @@ QString stamp() {
 } // namespace
 
 QString TrendWindow::liveTitle() {
-    return QStringLiteral("趋势图 - Velmor电源监控-V3.5");
+    return tr("趋势图 - Velmor电源监控-V3.5");
 }
 
 QString TrendWindow::fileTitle(const QString& path) {
@@ -141,7 +142,7 @@ void TrendWindow::buildControls(bool live) {
     for (const SpanChoice& choice : kSpans) {
         auto* button = new QToolButton(this);
         button->setObjectName(QLatin1String(choice.name));
-        button->setText(QString::fromUtf8(choice.text));
+        button->setText(tr(choice.text));
         button->setCheckable(true);
         button->setChecked(all_ ? choice.span == Span::All : choice.msecs == width_);
         spans_->addButton(button, int(choice.span));
@@ -151,7 +152,7 @@ void TrendWindow::buildControls(bool live) {
 
     auto* follow = new QToolButton(this);
     follow->setObjectName(QStringLiteral("followButton"));
-    follow->setText(QStringLiteral("跟随"));
+    follow->setText(tr("跟随"));
     follow->setCheckable(true);
     follow->setChecked(true);
     follow->setVisible(live);
@@ -169,9 +170,9 @@ void TrendWindow::buildControls(bool live) {
         connect(button, &QToolButton::clicked, this, slot);
         bar->addWidget(button);
     };
-    action("savePictureButton", QStringLiteral("保存图片…"), &TrendWindow::askAndSavePicture);
-    action("saveRecordingButton", QStringLiteral("导出CSV…"), &TrendWindow::askAndSaveRecording);
-    action("openRecordingButton", QStringLiteral("打开CSV…"), &TrendWindow::askAndOpen);
+    action("savePictureButton", tr("保存图片…"), &TrendWindow::askAndSavePicture);
+    action("saveRecordingButton", tr("导出CSV…"), &TrendWindow::askAndSaveRecording);
+    action("openRecordingButton", tr("打开CSV…"), &TrendWindow::askAndOpen);
 
     noteLabel_ = new QLabel(this);
     noteLabel_->setObjectName(QStringLiteral("noteLabel"));
@@ -179,8 +180,7 @@ void TrendWindow::buildControls(bool live) {
     noteLabel_->setWordWrap(true);
     noteLabel_->setVisible(false);
 
-    waiting_ =
-        new QLabel(live ? QStringLiteral("等待读数…") : QStringLiteral("文件中没有读数"), this);
+    waiting_ = new QLabel(live ? tr("等待读数…") : tr("文件中没有读数"), this);
     waiting_->setObjectName(QStringLiteral("waitingLabel"));
     waiting_->setTextFormat(Qt::PlainText);
     waiting_->setAttribute(Qt::WA_TransparentForMouseEvents);
@@ -306,7 +306,7 @@ void TrendWindow::hover(double at, const QPoint& globalPos) {
     }
     if (const auto p = nearest(history_.points(Quantity::Output), t, from_, to_))
         parts << TrendChart::quantityName(Quantity::Output) + QLatin1Char(' ') +
-                     (p->value != 0.0 ? QStringLiteral("开") : QStringLiteral("关"));
+                     (p->value != 0.0 ? tr("开") : tr("关"));
     hoverLabel_->setText(parts.join(QStringLiteral("    ")));
     QToolTip::showText(globalPos, parts.join(QLatin1Char('\n')), view_);
 }
@@ -345,8 +345,7 @@ void TrendWindow::askAndSavePicture() {
                   folder + QStringLiteral("/velmor-trend-") + stamp() + QStringLiteral(".png")});
     QString error;
     if (!path.isEmpty() && !savePicture(path, &error))
-        boxes_.show(
-            {QStringLiteral("保存失败：") + error, windowTitle(), MessageBoxes::Icon::Warning});
+        boxes_.show({tr("保存失败：%1").arg(error), windowTitle(), MessageBoxes::Icon::Warning});
 }
 
 void TrendWindow::askAndSaveRecording() {
@@ -356,8 +355,7 @@ void TrendWindow::askAndSaveRecording() {
                   folder + QStringLiteral("/velmor-") + stamp() + QStringLiteral(".csv")});
     QString error;
     if (!path.isEmpty() && !saveRecording(path, &error))
-        boxes_.show(
-            {QStringLiteral("导出失败：") + error, windowTitle(), MessageBoxes::Icon::Warning});
+        boxes_.show({tr("导出失败：%1").arg(error), windowTitle(), MessageBoxes::Icon::Warning});
 }
 
 void TrendWindow::askAndOpen() {
@@ -371,14 +369,14 @@ void TrendWindow::askAndOpen() {
 QString TrendWindow::defaultAsk(const PathQuestion& question) {
     switch (question.kind) {
     case PathQuestion::Kind::SavePicture:
-        return QFileDialog::getSaveFileName(this, QStringLiteral("保存图片"), question.proposal,
-                                            QStringLiteral("PNG 图片 (*.png)"));
+        return QFileDialog::getSaveFileName(this, tr("保存图片"), question.proposal,
+                                            tr("PNG 图片 (*.png)"));
     case PathQuestion::Kind::SaveRecording:
-        return QFileDialog::getSaveFileName(this, QStringLiteral("导出CSV"), question.proposal,
-                                            QStringLiteral("CSV 文件 (*.csv)"));
+        return QFileDialog::getSaveFileName(this, tr("导出CSV"), question.proposal,
+                                            tr("CSV 文件 (*.csv)"));
     case PathQuestion::Kind::OpenRecording:
-        return QFileDialog::getOpenFileName(this, QStringLiteral("打开CSV"), question.proposal,
-                                            QStringLiteral("CSV 文件 (*.csv);;所有文件 (*)"));
+        return QFileDialog::getOpenFileName(this, tr("打开CSV"), question.proposal,
+                                            tr("CSV 文件 (*.csv);;所有文件 (*)"));
     }
     return QString();
 }

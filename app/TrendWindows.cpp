@@ -5,7 +5,7 @@
 
 TrendWindows::TrendWindows(const ReadingHistory& live, QWidget* owner)
     : QObject(owner), history_(live), owner_(owner), showAction_(new QAction(this)), boxes_(owner) {
-    showAction_->setText(QStringLiteral("趋势图"));
+    showAction_->setText(tr("趋势图"));
     showAction_->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_T));
     connect(showAction_, &QAction::triggered, this, &TrendWindows::showLive);
 }
@@ -24,8 +24,8 @@ TrendWindow* TrendWindows::showLive() {
 TrendWindow* TrendWindows::openFile(const QString& path) {
     CsvReader::Result result = CsvReader::readFile(path);
     if (!result.history) {
-        boxes_.show({QStringLiteral("无法打开 ") + path + QStringLiteral("：") + result.error,
-                     TrendWindow::liveTitle(), MessageBoxes::Icon::Warning});
+        boxes_.show({tr("无法打开 %1：%2").arg(path, result.error), TrendWindow::liveTitle(),
+                     MessageBoxes::Icon::Warning});
         return nullptr;
     }
     const QString text = note(result);
@@ -60,12 +60,13 @@ QString TrendWindows::note(const CsvReader::Result& result) {
             lines << QString::number(line);
         if (result.malformed > result.malformedLines.size())
             lines << QStringLiteral("…");
-        parts << QStringLiteral("跳过了 %1 行格式不符的内容（第 %2 行）")
+        parts << tr("跳过了 %1 行格式不符的内容（第 %2 行）")
                      .arg(result.malformed)
-                     .arg(lines.join(QStringLiteral("、")));
+                     //: Between the numbers of the lines skipped.
+                     .arg(lines.join(tr("、")));
     }
     if (result.history->dropped() > 0)
-        parts << QStringLiteral("文件超出可显示的数量，最早的 %1 个读数未显示")
-                     .arg(result.history->dropped());
-    return parts.join(QStringLiteral("；"));
+        parts << tr("文件超出可显示的数量，最早的 %1 个读数未显示").arg(result.history->dropped());
+    //: Between the two parts of the note above the chart.
+    return parts.join(tr("；"));
 }

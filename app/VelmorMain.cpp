@@ -35,7 +35,7 @@ VelmorMain::VelmorMain(std::unique_ptr<SerialControl> comm, PortDirectory ports,
       logView_(link_.trafficLog(), *ui_.TxtReceive, *ui_.TxtRXCount, *ui_.TxtTXCount),
       portList_(state_, ports_, *ui_.CboCom), tools_(*this, link_, ui_, message_, boxes_) {
     setObjectName(QStringLiteral("VelmorMain"));
-    setWindowTitle(QStringLiteral("Velmor电源监控-V3.5"));
+    setWindowTitle(tr("Velmor电源监控-V3.5"));
     // The installed icon has every size the desktop asks for; a build that is
     // not installed draws its own.
     setWindowIcon(QIcon::fromTheme(QLatin1String(AppId), Pictures::windowIcon()));
@@ -87,7 +87,7 @@ void VelmorMain::wireLink() {
 
     PollingCycle& polling = link_.polling();
     connect(&polling, &PollingCycle::pollingChanged, this, [this](bool polling) {
-        ui_.SeekCmd->setText(polling ? QStringLiteral("停止巡检") : QStringLiteral("开始巡检"));
+        ui_.SeekCmd->setText(polling ? Controls::tr("停止巡检") : Controls::tr("开始巡检"));
     });
     connect(&polling, &PollingCycle::ticked, this, [this](const QDateTime& now) {
         const QLocale locale;
@@ -99,8 +99,8 @@ void VelmorMain::wireLink() {
     // handlers again: the link has sent what the selection means already.
     SupplySwitches& switches = link_.switches();
     connect(&switches, &SupplySwitches::outputShown, this, [this](OutputState state) {
-        ui_.OutPutButton->setText(state == OutputState::On ? QStringLiteral("关")
-                                                           : QStringLiteral("开"));
+        ui_.OutPutButton->setText(state == OutputState::On ? Controls::tr("关")
+                                                           : Controls::tr("开"));
     });
     connect(&switches, &SupplySwitches::modeSelected, this, [this](TrackingMode mode) {
         QRadioButton* const options[] = {ui_.INDcmd, ui_.PARcmd, ui_.SERcmd};
@@ -227,7 +227,7 @@ void VelmorMain::launch(const LaunchOptions& options) {
 }
 
 void VelmorMain::showOpenState(bool open, const QString& status) {
-    ui_.CmdSwitch->setText(open ? QStringLiteral("关闭串口") : QStringLiteral("打开串口"));
+    ui_.CmdSwitch->setText(open ? Controls::tr("关闭串口") : Controls::tr("打开串口"));
     ui_.ImgSwitchOn->setVisible(open);
     ui_.ImgSwitchOff->setVisible(!open);
     ui_.TxtStatus->setText(status);
@@ -260,10 +260,12 @@ void VelmorMain::PowerTypeCombCur_Click() {
 
 void VelmorMain::showVoltageLimits(const SetpointLimits& l) {
     using NumberText::blankPrefixed;
-    ui_.VOLSetLab->setText(QStringLiteral("恒压值范围:") + blankPrefixed(l.CVSetValueMin) +
-                           QStringLiteral(" -") + blankPrefixed(l.CVSetValueMax));
-    ui_.OVPSetLab->setText(QStringLiteral("过压值范围:") + blankPrefixed(l.OVPSetValueMin) +
-                           QStringLiteral(" -") + blankPrefixed(l.OVPSetValueMax));
+    ui_.VOLSetLab->setText(
+        Controls::tr("恒压值范围:%1 -%2")
+            .arg(blankPrefixed(l.CVSetValueMin), blankPrefixed(l.CVSetValueMax)));
+    ui_.OVPSetLab->setText(
+        Controls::tr("过压值范围:%1 -%2")
+            .arg(blankPrefixed(l.OVPSetValueMin), blankPrefixed(l.OVPSetValueMax)));
     ui_.CVSetText->setText(NumberText::plainDecimal(l.CVSetValueMin));
     ui_.OVPSetText->setText(NumberText::plainDecimal(l.OVPSetValueMax));
     ui_.VOLSetCmd->setEnabled(true);
@@ -272,10 +274,12 @@ void VelmorMain::showVoltageLimits(const SetpointLimits& l) {
 
 void VelmorMain::showCurrentLimits(const SetpointLimits& l) {
     using NumberText::compactDecimal;
-    ui_.CURSetLab->setText(QStringLiteral("恒流值范围:") + compactDecimal(l.CCSetValueMin) +
-                           QStringLiteral(" - ") + compactDecimal(l.CCSetValueMax));
-    ui_.OCPSetLab->setText(QStringLiteral("过流值范围: ") + compactDecimal(l.OCPSetValueMin) +
-                           QStringLiteral(" - ") + compactDecimal(l.OCPSetValueMax));
+    ui_.CURSetLab->setText(
+        Controls::tr("恒流值范围:%1 - %2")
+            .arg(compactDecimal(l.CCSetValueMin), compactDecimal(l.CCSetValueMax)));
+    ui_.OCPSetLab->setText(
+        Controls::tr("过流值范围: %1 - %2")
+            .arg(compactDecimal(l.OCPSetValueMin), compactDecimal(l.OCPSetValueMax)));
     ui_.CURSetCmd->setEnabled(true);
     ui_.OCPSetCmd->setEnabled(true);
     ui_.CCSetText->setText(compactDecimal(l.CCSetValueMin));

@@ -1,5 +1,6 @@
 #include "app/AppId.h"
 #include "app/CommandLine.h"
+#include "app/Translations.h"
 #include "app/VelmorMain.h"
 #include "serial/QtSerialControl.h"
 
@@ -31,6 +32,8 @@ int main(int argc, char** argv) {
     const CommandLine line = CommandLine::parse(QCoreApplication::arguments());
     if (line.outcome != CommandLine::Outcome::Run)
         return line.finish();
+    const Translations translations(
+        chooseLanguage(line.options.language, QProcessEnvironment::systemEnvironment()));
     // Lets the desktop match the window to its menu entry and icon.
     QGuiApplication::setDesktopFileName(QLatin1String(AppId));
 

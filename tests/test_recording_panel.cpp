@@ -219,8 +219,8 @@ void TestRecordingPanel::fileThatCannotBeCreatedIsReported() {
     QVERIFY(!r.recorder.isRecording());
     QVERIFY(!r.indicatorShown());
     const QString message = r.panel.text("msgLab");
-    QVERIFY2(message.startsWith(RecordingControl::FailurePrefix) &&
-                 message.size() > RecordingControl::FailurePrefix.size(),
+    QVERIFY2(message.startsWith(RecordingControl::failurePrefix()) &&
+                 message.size() > RecordingControl::failurePrefix().size(),
              qPrintable(message));
     QTRY_COMPARE(r.panel.boxes.size(), 1);
 }
@@ -234,7 +234,7 @@ void TestRecordingPanel::startAtRefusesAnExistingFile() {
         file.write("keep me\n");
     }
     QVERIFY(!r.control.startAt(existing));
-    QVERIFY(r.panel.text("msgLab").startsWith(RecordingControl::FailurePrefix));
+    QVERIFY(r.panel.text("msgLab").startsWith(RecordingControl::failurePrefix()));
     QFile file(existing);
     QVERIFY(file.open(QIODevice::ReadOnly));
     QCOMPARE(file.readAll(), QByteArray("keep me\n"));

@@ -2,6 +2,7 @@
 
 #include "record/CsvFormat.h"
 
+#include <QCoreApplication>
 #include <QFile>
 
 namespace {
@@ -101,7 +102,7 @@ CsvReader::Result CsvReader::read(QIODevice& device) {
     if (header.startsWith("\xEF\xBB\xBF"))
         header.remove(0, 3);
     if (header != CsvFormat::header().toUtf8()) {
-        result.error = QStringLiteral("表头不是记录文件的表头");
+        result.error = QCoreApplication::translate("CsvReader", "表头不是记录文件的表头");
         return result;
     }
     result.history = std::make_unique<ReadingHistory>(fileLimits());
@@ -132,7 +133,8 @@ CsvReader::Result CsvReader::readFile(const QString& path) {
     }
     if (file.size() > MaxFileBytes) {
         Result result;
-        result.error = QStringLiteral("文件大于 %1 MB").arg(MaxFileBytes / (1024 * 1024));
+        result.error = QCoreApplication::translate("CsvReader", "文件大于 %1 MB")
+                           .arg(MaxFileBytes / (1024 * 1024));
         return result;
     }
     return read(file);

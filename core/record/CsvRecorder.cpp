@@ -100,7 +100,7 @@ bool CsvRecorder::writeLine(const QByteArray& bytes) {
     // it: say so at once rather than record into nothing.
     struct stat info {};
     if (::fstat(file_.handle(), &info) == 0 && info.st_nlink == 0) {
-        error_ = QStringLiteral("文件已被删除");
+        error_ = tr("文件已被删除");
         return false;
     }
     return true;

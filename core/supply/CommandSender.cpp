@@ -14,7 +14,7 @@ bool CommandSender::write(const QString& text) {
 
 bool CommandSender::sendCommand(const QString& command, Echo echo) {
     if (!comm_.PortOpen()) {
-        emit notices_.message(Notices::PortClosed);
+        emit notices_.message(Notices::translated(Notices::PortClosed));
         return false;
     }
     if (!write(command))

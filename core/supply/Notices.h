@@ -12,6 +12,8 @@ class Notices : public QObject {
 public:
     static const QString PortClosed;  // "串口没有打开，请打开串口"
     static const QString PortMissing; // "没有发现此串口或被占用"
+    // One of the texts above in the operator's language, as message() carries it.
+    static QString translated(const QString& text);
 
     using QObject::QObject;
 

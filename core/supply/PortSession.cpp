@@ -69,7 +69,7 @@ void PortSession::ConfigureAndOpenPort(const PortRequest& request, const Setting
     if (comm_.PortOpen())
         (void)comm_.setPortOpen(false);
     if (!configure(settings)) {
-        emit notices_.message(Notices::PortMissing);
+        emit notices_.message(Notices::translated(Notices::PortMissing));
         ClosePort();
         return;
     }
@@ -82,7 +82,7 @@ void PortSession::ConfigureAndOpenPort(const PortRequest& request, const Setting
     comm_.setOutBufferCount(0);
     comm_.setInBufferCount(0);
     if (!comm_.setPortOpen(true)) {
-        emit notices_.message(Notices::PortMissing);
+        emit notices_.message(Notices::translated(Notices::PortMissing));
         ClosePort();
         return;
     }
@@ -138,7 +138,7 @@ void PortSession::ClosePort() {
 void PortSession::PortLost() {
     ClosePort();
     bPortOpen_ = false;
-    emit notices_.message(Notices::PortMissing);
+    emit notices_.message(Notices::translated(Notices::PortMissing));
     closeReported(LinkEvent::PortLost);
 }
 

@@ -1,0 +1,542 @@
+<?xml version="1.0" encoding="utf-8"?>
+<!DOCTYPE TS>
+<TS version="2.1" language="en" sourcelanguage="zh_CN">
+<context>
+    <name>Controls</name>
+    <message>
+        <location filename="../app/Controls.cpp" line="+109"/>
+        <source>双击读取版本信息！</source>
+        <translation>Double-click to read the version information!</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>序列号</source>
+        <translation>Serial number</translation>
+    </message>
+    <message>
+        <location line="+5"/>
+        <source>版本号</source>
+        <translation>Version</translation>
+    </message>
+    <message>
+        <location line="+6"/>
+        <source>独立</source>
+        <translation>Ind.</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>串联</source>
+        <translation>Ser.</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>并联</source>
+        <translation>Par.</translation>
+    </message>
+    <message>
+        <location line="+3"/>
+        <source>I路</source>
+        <translation>I</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>II路</source>
+        <translation>II</translation>
+    </message>
+    <message>
+        <location line="+6"/>
+        <source>清除告警</source>
+        <translation>Clear alarm</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <location filename="../app/VelmorMain.cpp" line="+102"/>
+        <source>开</source>
+        <translation>On</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>清除记录</source>
+        <translation>Clear log</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>退出</source>
+        <translation>Exit</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>计数清零</source>
+        <translation>Reset counters</translation>
+    </message>
+    <message>
+        <location line="+9"/>
+        <source>串口</source>
+        <translation>Port</translation>
+    </message>
+    <message>
+        <location line="+7"/>
+        <source>波特率</source>
+        <translation>Baud</translation>
+    </message>
+    <message>
+        <location line="+5"/>
+        <source>校验位</source>
+        <translation>Parity</translation>
+    </message>
+    <message>
+        <location line="+3"/>
+        <source>数据位</source>
+        <translation>Data</translation>
+    </message>
+    <message>
+        <location line="+3"/>
+        <source>停止位</source>
+        <translation>Stop</translation>
+    </message>
+    <message>
+        <location line="+5"/>
+        <location filename="../app/VelmorMain.cpp" line="+127"/>
+        <source>打开串口</source>
+        <translation>Open port</translation>
+    </message>
+    <message>
+        <location line="+6"/>
+        <location filename="../app/VelmorMain.cpp" line="-139"/>
+        <source>开始巡检</source>
+        <translation>Start polling</translation>
+    </message>
+    <message>
+        <location line="+5"/>
+        <source>电源型号:</source>
+        <translation>Rating:</translation>
+    </message>
+    <message>
+        <location line="+21"/>
+        <source>电压设定(V):0 - 550</source>
+        <translation>Voltage (V):0 - 550</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>电压设定</source>
+        <translation>Set voltage</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>过压设置(V):0 - 550</source>
+        <translation>OVP (V):0 - 550</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>过压设定</source>
+        <translation>Set OVP</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>恒流设定(A):0 - 5</source>
+        <translation>Current (A):0 - 5</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>恒流设定</source>
+        <translation>Set current</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>过流设定(A):0 - 5</source>
+        <translation>OCP (A):0 - 5</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>过流设定</source>
+        <translation>Set OCP</translation>
+    </message>
+    <message>
+        <location line="+15"/>
+        <source>读取的电流电压及过流过压值</source>
+        <translation>Readings: voltage, current, OVP and OCP</translation>
+    </message>
+    <message>
+        <location line="+3"/>
+        <source>当前电压(V)</source>
+        <translation>Measured voltage (V)</translation>
+    </message>
+    <message>
+        <location line="+4"/>
+        <source>恒压值(V)</source>
+        <translation>Voltage setpoint (V)</translation>
+    </message>
+    <message>
+        <location line="+3"/>
+        <source>过压值(V)</source>
+        <translation>OVP level (V)</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>当前电流(A)</source>
+        <translation>Measured current (A)</translation>
+    </message>
+    <message>
+        <location line="+4"/>
+        <source>恒流值(A)</source>
+        <translation>Current setpoint (A)</translation>
+    </message>
+    <message>
+        <location line="+3"/>
+        <source>过流值(A)</source>
+        <translation>OCP level (A)</translation>
+    </message>
+    <message>
+        <location line="+22"/>
+        <source>显示日前</source>
+        <translation>Date</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>当前时间</source>
+        <translation>Time</translation>
+    </message>
+    <message>
+        <location filename="../app/VelmorMain.cpp" line="+0"/>
+        <source>停止巡检</source>
+        <translation>Stop polling</translation>
+    </message>
+    <message>
+        <location line="+12"/>
+        <source>关</source>
+        <translation>Off</translation>
+    </message>
+    <message>
+        <location line="+127"/>
+        <source>关闭串口</source>
+        <translation>Close port</translation>
+    </message>
+    <message>
+        <location line="+33"/>
+        <source>恒压值范围:%1 -%2</source>
+        <translation>Voltage range:%1 -%2</translation>
+    </message>
+    <message>
+        <location line="+3"/>
+        <source>过压值范围:%1 -%2</source>
+        <translation>OVP range:%1 -%2</translation>
+    </message>
+    <message>
+        <location line="+11"/>
+        <source>恒流值范围:%1 - %2</source>
+        <translation>Current range: %1 - %2</translation>
+    </message>
+    <message>
+        <location line="+3"/>
+        <source>过流值范围: %1 - %2</source>
+        <translation>OCP range: %1 - %2</translation>
+    </message>
+</context>
+<context>
+    <name>CsvReader</name>
+    <message>
+        <location filename="../core/record/CsvReader.cpp" line="+105"/>
+        <source>表头不是记录文件的表头</source>
+        <translation>the first line is not the header of a recording</translation>
+    </message>
+    <message>
+        <location line="+31"/>
+        <source>文件大于 %1 MB</source>
+        <translation>the file is larger than %1 MB</translation>
+    </message>
+</context>
+<context>
+    <name>CsvRecorder</name>
+    <message>
+        <location filename="../core/record/CsvRecorder.cpp" line="+103"/>
+        <source>文件已被删除</source>
+        <translation>the file has been deleted</translation>
+    </message>
+</context>
+<context>
+    <name>MessageBoxes</name>
+    <message>
+        <location filename="../app/MessageBoxes.cpp" line="+6"/>
+        <source>没有成功，请重试</source>
+        <translation>The port did not open. Please try again.</translation>
+    </message>
+    <message>
+        <location line="+0"/>
+        <source>VELMOR电源</source>
+        <translation>VELMOR power supply</translation>
+    </message>
+    <message>
+        <location line="+4"/>
+        <source>设定值超出合法范围</source>
+        <translation>The setpoint is out of range.</translation>
+    </message>
+    <message>
+        <location line="+0"/>
+        <source>Velmor电源</source>
+        <translation>Velmor power supply</translation>
+    </message>
+</context>
+<context>
+    <name>Notices</name>
+    <message>
+        <location filename="../core/supply/Notices.cpp" line="+6"/>
+        <source>串口没有打开，请打开串口</source>
+        <translation>The port is not open: open the port first</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>没有发现此串口或被占用</source>
+        <translation>Port not found, or in use</translation>
+    </message>
+</context>
+<context>
+    <name>ReadoutMenu</name>
+    <message>
+        <location filename="../app/ReadoutMenu.cpp" line="+9"/>
+        <source>开始记录…</source>
+        <translation>Start recording…</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>停止记录</source>
+        <translation>Stop recording</translation>
+    </message>
+    <message>
+        <location line="+3"/>
+        <source>自动重连</source>
+        <translation>Reconnect automatically</translation>
+    </message>
+</context>
+<context>
+    <name>RecordingControl</name>
+    <message>
+        <location filename="../app/RecordingControl.cpp" line="+17"/>
+        <source>记录失败：</source>
+        <translation>Recording failed: </translation>
+    </message>
+    <message>
+        <location line="+18"/>
+        <source>开始记录</source>
+        <translation>Start recording</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>CSV 文件 (*.csv)</source>
+        <translation>CSV files (*.csv)</translation>
+    </message>
+    <message>
+        <location line="+67"/>
+        <source>● 记录 %1</source>
+        <translation>● REC %1</translation>
+    </message>
+    <message>
+        <location line="+11"/>
+        <source>Velmor电源</source>
+        <translation>Velmor power supply</translation>
+    </message>
+</context>
+<context>
+    <name>TrendChart</name>
+    <message>
+        <location filename="../app/TrendChart.cpp" line="+239"/>
+        <source>时间</source>
+        <translation>Time</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>电压 (V)</source>
+        <translation>Voltage (V)</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>电流 (A)</source>
+        <translation>Current (A)</translation>
+    </message>
+    <message>
+        <location line="+29"/>
+        <source>输出关闭</source>
+        <translation>Output off</translation>
+    </message>
+    <message>
+        <location line="+16"/>
+        <source>测量电压</source>
+        <translation>Measured voltage</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>测量电流</source>
+        <translation>Measured current</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>设定电压</source>
+        <translation>Voltage setpoint</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>设定电流</source>
+        <translation>Current setpoint</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>输出</source>
+        <translation>Output</translation>
+    </message>
+</context>
+<context>
+    <name>TrendWindow</name>
+    <message>
+        <location filename="../app/TrendWindow.cpp" line="+45"/>
+        <source>1 分钟</source>
+        <translation>1 min</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>10 分钟</source>
+        <translation>10 min</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>1 小时</source>
+        <translation>1 hour</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>24 小时</source>
+        <translation>24 hours</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>全部</source>
+        <translation>All</translation>
+    </message>
+    <message>
+        <location line="+40"/>
+        <source>趋势图 - Velmor电源监控-V3.5</source>
+        <translation>Trend - Velmor Power Supply Monitor V3.5</translation>
+    </message>
+    <message>
+        <location line="+65"/>
+        <source>跟随</source>
+        <translation>Follow</translation>
+    </message>
+    <message>
+        <location line="+18"/>
+        <source>保存图片…</source>
+        <translation>Save picture…</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>导出CSV…</source>
+        <translation>Export CSV…</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>打开CSV…</source>
+        <translation>Open CSV…</translation>
+    </message>
+    <message>
+        <location line="+9"/>
+        <source>等待读数…</source>
+        <translation>Waiting for readings…</translation>
+    </message>
+    <message>
+        <location line="+0"/>
+        <source>文件中没有读数</source>
+        <translation>No readings in the file</translation>
+    </message>
+    <message>
+        <location line="+126"/>
+        <source>开</source>
+        <translation>on</translation>
+    </message>
+    <message>
+        <location line="+0"/>
+        <source>关</source>
+        <translation>off</translation>
+    </message>
+    <message>
+        <location line="+40"/>
+        <source>保存失败：%1</source>
+        <translation>Saving failed: %1</translation>
+    </message>
+    <message>
+        <location line="+11"/>
+        <source>导出失败：%1</source>
+        <translation>Export failed: %1</translation>
+    </message>
+    <message>
+        <location line="+14"/>
+        <source>保存图片</source>
+        <translation>Save picture</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>PNG 图片 (*.png)</source>
+        <translation>PNG images (*.png)</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>导出CSV</source>
+        <translation>Export CSV</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>CSV 文件 (*.csv)</source>
+        <translation>CSV files (*.csv)</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>打开CSV</source>
+        <translation>Open CSV</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>CSV 文件 (*.csv);;所有文件 (*)</source>
+        <translation>CSV files (*.csv);;All files (*)</translation>
+    </message>
+</context>
+<context>
+    <name>TrendWindows</name>
+    <message>
+        <location filename="../app/TrendWindows.cpp" line="+8"/>
+        <source>趋势图</source>
+        <translation>Trend</translation>
+    </message>
+    <message>
+        <location line="+19"/>
+        <source>无法打开 %1：%2</source>
+        <translation>Cannot open %1: %2</translation>
+    </message>
+    <message>
+        <location line="+36"/>
+        <source>跳过了 %1 行格式不符的内容（第 %2 行）</source>
+        <translation>Skipped malformed lines: %1 (line %2)</translation>
+    </message>
+    <message>
+        <location line="+3"/>
+        <source>、</source>
+        <extracomment>Between the numbers of the lines skipped.</extracomment>
+        <translation>, </translation>
+    </message>
+    <message>
+        <location line="+3"/>
+        <source>文件超出可显示的数量，最早的 %1 个读数未显示</source>
+        <translation>More readings than can be shown: the earliest %1 are left out</translation>
+    </message>
+    <message>
+        <location line="+3"/>
+        <source>；</source>
+        <extracomment>Between the two parts of the note above the chart.</extracomment>
+        <translation>; </translation>
+    </message>
+</context>
+<context>
+    <name>VelmorMain</name>
+    <message>
+        <location filename="../app/VelmorMain.cpp" line="-241"/>
+        <source>Velmor电源监控-V3.5</source>
+        <translation>Velmor Power Supply Monitor V3.5</translation>
+    </message>
+</context>
+</TS>
