@@ -56,8 +56,14 @@ void TestCommandLine::goodLines_data() {
     const QString fresh = dir_.filePath(QStringLiteral("fresh.csv"));
 
     QTest::newRow("nothing") << QStringList() << Check([](const LaunchOptions& o) {
-        return o.port.isEmpty() && !o.settings && !o.poll && o.recordPath.isEmpty() && !o.reconnect;
+        return o.port.isEmpty() && !o.settings && !o.poll && o.recordPath.isEmpty() &&
+               !o.reconnect && o.language.isEmpty();
     });
+    QTest::newRow("English") << QStringList{"--lang", "en"}
+                             << Check([](const LaunchOptions& o) { return o.language == "en"; });
+    QTest::newRow("Chinese, upper case")
+        << QStringList{"--lang=ZH"}
+        << Check([](const LaunchOptions& o) { return o.language == "zh"; });
     QTest::newRow("COMn") << QStringList{"--port", "COM3"}
                           << Check([](const LaunchOptions& o) { return o.port == "COM3"; });
     QTest::newRow("lower case and leading zeros")
@@ -155,6 +161,9 @@ void TestCommandLine::badLines_data() {
     QTest::newRow("very long value")
         << QStringList{"--port", "/" + QString(5000, u'x')} << "too long";
     QTest::newRow("line break in a value") << QStringList{"--port", "COM3\n--poll"} << "--port";
+    QTest::newRow("language not offered") << QStringList{"--lang", "fr"} << "fr";
+    QTest::newRow("language with territory") << QStringList{"--lang", "en_US"} << "en_US";
+    QTest::newRow("language twice") << QStringList{"--lang", "en", "--lang", "zh"} << "--lang";
 }
 
 void TestCommandLine::badLines() {
@@ -171,8 +180,8 @@ void TestCommandLine::helpAndVersion() {
     for (const char* help : {"--help", "-h", "--help-all"}) {
         const CommandLine line = parse({"--port", "COM3", help});
         QCOMPARE(line.outcome, CommandLine::Outcome::Help);
-        for (const char* option :
-             {"--port", "--settings", "--poll", "--record", "--reconnect", "--help", "--version"})
+        for (const char* option : {"--port", "--settings", "--poll", "--record", "--reconnect",
+                                   "--lang", "--help", "--version"})
             QVERIFY2(line.message.contains(QLatin1String(option)), option);
     }
     const CommandLine version = parse({"--version"});

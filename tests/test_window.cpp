@@ -1,3 +1,4 @@
+#include "app/Translations.h"
 #include "support/PanelFixture.h"
 #include "support/Pty.h"
 
@@ -11,9 +12,12 @@
 #include <QToolButton>
 #include <QtTest>
 
+#include <memory>
+
 class TestWindow : public QObject {
     Q_OBJECT
 private slots:
+    void initTestCase();
     void startTexts_data();
     void startTexts();
     void startStates();
@@ -27,7 +31,16 @@ private slots:
     void messageLineCountdown();
     void messageReplacedRestartsCount();
     void exitClosesPort();
+
+private:
+    std::unique_ptr<Translations> translations_;
 };
+
+void TestWindow::initTestCase() {
+    // The panel as it starts in the C locale: in Chinese, with Qt's own
+    // Chinese catalogue.
+    translations_ = std::make_unique<Translations>(chooseLanguage({}, QProcessEnvironment()));
+}
 
 void TestWindow::startTexts_data() {
     QTest::addColumn<QString>("name");

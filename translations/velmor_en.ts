@@ -46,7 +46,7 @@
     <message>
         <location line="+6"/>
         <source>清除告警</source>
-        <translation>Clear alarm</translation>
+        <translation>Clr alarm</translation>
     </message>
     <message>
         <location line="+1"/>
