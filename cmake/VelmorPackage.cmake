@@ -14,8 +14,8 @@ set(CPACK_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY
     "monitor and control a programmable DC bench power supply on a serial line")
 set(CPACK_PACKAGE_DESCRIPTION [=[
-A panel in Simplified Chinese for a programmable DC bench power supply on a
-serial port. It polls the supply every 500 ms and shows the measured voltage
+A panel in Simplified Chinese, or in English, for a programmable DC bench
+power supply on a serial port. It polls the supply every 500 ms and shows the measured voltage
 and current, the setpoints, the output state, the tracking mode and the
 channel; it sends setpoints within the limits of the supply's rating, switches
 the output, the tracking mode and the channel, reads the firmware version and
@@ -33,5 +33,8 @@ set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 # which no library names.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "fonts-noto-cjk")
+# Qt's own catalogues put the buttons of boxes and the file dialogs in the
+# panel's language; without them those stay English and all else works.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "qt6-translations-l10n")
 
 include(CPack)

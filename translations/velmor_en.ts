@@ -50,7 +50,7 @@
     </message>
     <message>
         <location line="+1"/>
-        <location filename="../app/VelmorMain.cpp" line="+102"/>
+        <location filename="../app/VelmorMain.cpp" line="+103"/>
         <source>开</source>
         <translation>On</translation>
     </message>
@@ -95,14 +95,14 @@
         <translation>Stop</translation>
     </message>
     <message>
-        <location line="+5"/>
+        <location line="+4"/>
         <location filename="../app/VelmorMain.cpp" line="+127"/>
         <source>打开串口</source>
         <translation>Open port</translation>
     </message>
     <message>
         <location line="+6"/>
-        <location filename="../app/VelmorMain.cpp" line="-139"/>
+        <location filename="../app/VelmorMain.cpp" line="-140"/>
         <source>开始巡检</source>
         <translation>Start polling</translation>
     </message>
@@ -207,12 +207,12 @@
         <translation>Off</translation>
     </message>
     <message>
-        <location line="+127"/>
+        <location line="+128"/>
         <source>关闭串口</source>
         <translation>Close port</translation>
     </message>
     <message>
-        <location line="+33"/>
+        <location line="+34"/>
         <source>恒压值范围:%1 -%2</source>
         <translation>Voltage range:%1 -%2</translation>
     </message>
@@ -436,7 +436,7 @@
         <translation>Open CSV…</translation>
     </message>
     <message>
-        <location line="+9"/>
+        <location line="+8"/>
         <source>等待读数…</source>
         <translation>Waiting for readings…</translation>
     </message>
@@ -456,12 +456,12 @@
         <translation>off</translation>
     </message>
     <message>
-        <location line="+40"/>
+        <location line="+39"/>
         <source>保存失败：%1</source>
         <translation>Saving failed: %1</translation>
     </message>
     <message>
-        <location line="+11"/>
+        <location line="+10"/>
         <source>导出失败：%1</source>
         <translation>Export failed: %1</translation>
     </message>
@@ -525,7 +525,7 @@
         <translation>More readings than can be shown: the earliest %1 are left out</translation>
     </message>
     <message>
-        <location line="+3"/>
+        <location line="+2"/>
         <source>；</source>
         <extracomment>Between the two parts of the note above the chart.</extracomment>
         <translation>; </translation>
@@ -534,7 +534,7 @@
 <context>
     <name>VelmorMain</name>
     <message>
-        <location filename="../app/VelmorMain.cpp" line="-241"/>
+        <location filename="../app/VelmorMain.cpp" line="-243"/>
         <source>Velmor电源监控-V3.5</source>
         <translation>Velmor Power Supply Monitor V3.5</translation>
     </message>
