@@ -77,8 +77,3 @@ private:
     bool replyOutstanding_ = false;
     bool distrustNextLine_ = false;
 };
-
-// The read-out text of a number reply's value: the blank-prefixed form with
-// a "0" before a leading point, without blanks, and with the reply's minus
-// sign in front.
-QString readOutText(double value, bool negative);
