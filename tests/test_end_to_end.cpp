@@ -73,7 +73,7 @@ void TestEndToEnd::outputAndModeRoundTrip() {
     bench.press("SERcmd");
     bench.cycles(1);
     QVERIFY(bench.window->findChild<QRadioButton*>("SERcmd")->isChecked());
-    QCOMPARE(int(bench.window->link().decoder().limitsMode()), 2);
+    QCOMPARE(int(bench.window->link().rating().followedMode()), 2);
     QCOMPARE(bench.text("VOLSetLab"), QStringLiteral("恒压值范围: 0 - 63"));
     QCOMPARE(bench.text("OVPSetLab"), QStringLiteral("过压值范围: 6 - 66"));
     QVERIFY(!bench.window->findChild<QRadioButton*>("OP1")->isEnabled());

@@ -181,11 +181,7 @@ void ReplyDecoder::decodeMode() {
             switches_.selectMode(mode);
         model_.setMode(mode, QDateTime::currentDateTime());
     }
-    if (state_.mode != PowerModeBack_) {
-        PowerModeBack_ = state_.mode;
-        rating_.applyVoltageRating();
-        rating_.applyCurrentRating();
-    }
+    rating_.followMode();
     RxMsgStr_.clear();
 }
 
