@@ -56,8 +56,6 @@ private slots:
     void halvesAreIndependent();
     void modeReportWithoutRating();
     void modeReportRewritesEntries();
-    void limitsFollowAModeOnce_data();
-    void limitsFollowAModeOnce();
     void ratingThatDoesNotFitIsRefused_data();
     void ratingThatDoesNotFitIsRefused();
     void limitFunctions();
@@ -206,42 +204,6 @@ void TestLimits::modeReportRewritesEntries() {
     QCOMPARE(panel.text("OVPSetLab"), QStringLiteral("过压值范围: 6 - 66"));
     QCOMPARE(panel.text("CURSetLab"), QStringLiteral("恒流值范围:0 - 3.15"));
     QCOMPARE(int(panel.link.rating().followedMode()), 2);
-}
-
-void TestLimits::limitsFollowAModeOnce_data() {
-    QTest::addColumn<QString>("option"); // clicked by the operator first, if any
-    QTest::addColumn<bool>("ratingAfterwards");
-    QTest::addColumn<QByteArrayList>("replies");
-    QTest::addColumn<bool>("recomputed"); // by the last reply
-    QTest::newRow("report of the mode in force") << "" << false << QByteArrayList{"0"} << false;
-    QTest::newRow("report of a selection") << "SERcmd" << false << QByteArrayList{"2"} << true;
-    QTest::newRow("garbled report after a selection")
-        << "PARcmd" << false << QByteArrayList{"ERR"} << true;
-    QTest::newRow("second report") << "SERcmd" << false << QByteArrayList{"2", "2"} << false;
-    QTest::newRow("rating chosen after a selection")
-        << "SERcmd" << true << QByteArrayList{"2"} << true;
-}
-
-void TestLimits::limitsFollowAModeOnce() {
-    QFETCH(QString, option);
-    QFETCH(bool, ratingAfterwards);
-    QFETCH(QByteArrayList, replies);
-    QFETCH(bool, recomputed);
-    PanelFixture panel;
-    panel.open();
-    panel.choose("PowerTypeCombVol", "30  V");
-    if (!option.isEmpty())
-        panel.find<QAbstractButton>(qPrintable(option))->click();
-    if (ratingAfterwards)
-        panel.choose("PowerTypeCombVol", "30  V");
-    for (const QByteArray& reply : replies) {
-        // A recomputation rewrites the entry.
-        panel.find<QLineEdit>("OVPSetText")->setText("12");
-        panel.atStep(8);
-        panel.comm->receive(reply + "\r\n");
-    }
-    QCOMPARE(panel.text("OVPSetText") != QStringLiteral("12"), recomputed);
-    QCOMPARE(panel.link.rating().followedMode(), panel.link.state().mode);
 }
 
 void TestLimits::ratingThatDoesNotFitIsRefused_data() {
