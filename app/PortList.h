@@ -11,7 +11,7 @@ public:
     PortList(PanelState& state, PortDirectory& ports, QComboBox& CboCom);
 
     // Empties the list and its text, then lists "COMn" for every port from 1
-    // to 256 that exists, in ascending order.
+    // to 255 that exists, in ascending order.
     void fill();
 
     void CboCom_Click();

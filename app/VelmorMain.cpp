@@ -17,8 +17,6 @@
 #include <QTimer>
 #include <QToolButton>
 
-#include <cmath>
-
 namespace {
 
 Controls builtControls(QWidget* window) {
@@ -350,8 +348,7 @@ void VelmorMain::showReading(Quantity quantity, const QVariant& value) {
     QLabel* const readOuts[] = {ui_.ReadVolLab, ui_.ReadCurrentLab, ui_.CVLab,
                                 ui_.CCLab,      ui_.OVPLab,         ui_.OCPLab};
     if (SupplyModel::isNumber(quantity)) {
-        const double reading = value.toDouble();
-        readOuts[int(quantity)]->setText(readOutText(std::fabs(reading), reading < 0));
+        readOuts[int(quantity)]->setText(link_.model().reading(quantity).shown);
     } else if (quantity == Quantity::Version) {
         ui_.LabVersion->setText(value.toString());
     } else if (quantity == Quantity::Identification) {

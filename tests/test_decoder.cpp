@@ -1,9 +1,15 @@
+#include "protocol/NumberText.h"
+#include "record/CsvRecorder.h"
 #include "supply/ReplyDecoder.h"
 #include "support/PanelFixture.h"
+#include "support/RecordedCsv.h"
 
 #include <QLabel>
 #include <QRadioButton>
+#include <QRandomGenerator>
 #include <QtTest>
+
+#include <cmath>
 
 namespace {
 
@@ -22,6 +28,8 @@ private slots:
     void repliesByStep();
     void readOutTexts_data();
     void readOutTexts();
+    void numberRepliesAgainstTheirDecimalValue();
+    void recordingHoldsTheDecimalValue();
     void oneLinePerEvent();
     void numberBufferOverflowEmpties();
     void shortReplyIncompleteWaits();
@@ -200,7 +208,62 @@ void TestDecoder::readOutTexts() {
     QFETCH(double, value);
     QFETCH(bool, negative);
     QFETCH(QString, text);
-    QCOMPARE(readOutText(value, negative), text);
+    QCOMPARE(NumberText::readOutText(value, negative), text);
+}
+
+// Number replies drawn at random: a mantissa of digits with at most one
+// point, or led by "A"s that stand for "10", filled with "E"s up to an
+// exponent of either sign.
+void TestDecoder::numberRepliesAgainstTheirDecimalValue() {
+    static const char* const readOuts[] = {"ReadVolLab", "ReadCurrentLab", "CVLab",
+                                           "CCLab",      "OVPLab",         "OCPLab"};
+    PanelFixture panel;
+    panel.open();
+    QRandomGenerator random(20261207);
+    for (int i = 0; i < 4000; ++i) {
+        const int length = 1 + random.bounded(7);
+        const bool tens = random.bounded(4) == 0;
+        const int point = length > 1 ? random.bounded(length + 1) : length;
+        QString mantissa;
+        for (int k = 0; k < length; ++k)
+            mantissa += tens && k == 0                   ? QChar(u'A')
+                        : k == point                     ? QChar(u'.')
+                        : tens && random.bounded(3) == 0 ? QChar(u'A')
+                                                         : QChar(u'0' + random.bounded(10));
+        const QString digits =
+            tens ? QString(mantissa).replace(u'A', QStringLiteral("10")) : mantissa;
+        const bool negative = random.bounded(2) == 1;
+        const int exponent = random.bounded(-99, 100);
+        panel.atStep(qint16(1 + i % 6));
+        panel.comm->receive(QStringLiteral("%1%2E%3%4%5\r\n")
+                                .arg(negative ? "-" : "+", mantissa, QString(7 - length, u'E'),
+                                     exponent < 0 ? "-" : "+")
+                                .arg(std::abs(exponent), 2, 10, QChar(u'0'))
+                                .toLatin1());
+        // The reading is the decimal number rounded once; the read-out shows
+        // the mantissa scaled by ten once per exponent unit, as it always has.
+        const double value = QStringLiteral("%1E%2").arg(digits).arg(exponent).toDouble();
+        double shown = digits.toDouble();
+        for (int k = 0; k < std::abs(exponent); ++k)
+            shown = exponent < 0 ? shown / 10.0 : shown * 10.0;
+        const QString text = QString::number(shown, 'g', 15).toUpper();
+        QCOMPARE(panel.link.model().number(Quantity(i % 6)),
+                 std::optional(negative && value != 0.0 ? -value : value));
+        QCOMPARE(panel.text(readOuts[i % 6]), negative && shown != 0.0 ? u'-' + text : text);
+    }
+}
+
+void TestDecoder::recordingHoldsTheDecimalValue() {
+    PanelFixture panel;
+    panel.open();
+    QTemporaryDir dir;
+    CsvRecorder& recorder = panel.window->tools().recorder();
+    QVERIFY(recorder.start(dir.filePath("run.csv"), CsvRecorder::Existing::Refuse));
+    panel.atStep(1);
+    panel.comm->receive("+1.23456E+01\r\n");
+    recorder.stop();
+    const QStringList row = RecordedCsv::fields(RecordedCsv::lines(dir.filePath("run.csv")).last());
+    QCOMPARE(row.at(RecordedCsv::column("measured_voltage_V")), QStringLiteral("12.3456"));
 }
 
 void TestDecoder::oneLinePerEvent() {

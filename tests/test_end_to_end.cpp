@@ -20,6 +20,7 @@ private slots:
     void outputAndModeRoundTrip();
     void identityQueries();
     void vanishingSupply();
+    void supplyVanishesWhileABoxIsOpen();
     void realTimers();
     void recordingAgreesWithTheReadOuts();
     void launchOnADevicePath();
@@ -72,7 +73,7 @@ void TestEndToEnd::outputAndModeRoundTrip() {
     bench.press("SERcmd");
     bench.cycles(1);
     QVERIFY(bench.window->findChild<QRadioButton*>("SERcmd")->isChecked());
-    QCOMPARE(int(bench.window->link().decoder().limitsMode()), 2);
+    QCOMPARE(int(bench.window->link().rating().followedMode()), 2);
     QCOMPARE(bench.text("VOLSetLab"), QStringLiteral("恒压值范围: 0 - 63"));
     QCOMPARE(bench.text("OVPSetLab"), QStringLiteral("过压值范围: 6 - 66"));
     QVERIFY(!bench.window->findChild<QRadioButton*>("OP1")->isEnabled());
@@ -112,6 +113,28 @@ void TestEndToEnd::vanishingSupply() {
     QVERIFY2(clock.elapsed() < 1000, qPrintable(QString::number(clock.elapsed())));
     QVERIFY(bench.sim.state() == QProcess::NotRunning || bench.sim.waitForFinished(3000));
     QCOMPARE(bench.sim.exitCode(), 0);
+}
+
+void TestEndToEnd::supplyVanishesWhileABoxIsOpen() {
+    SimBench bench({"--vanish-after", "1"});
+    QVERIFY(bench.ready && bench.open());
+    bench.press("SeekCmd");
+    // The box waits in its own event loop, as a modal box does, until the
+    // supply has gone.
+    bench.window->messageBoxes().replaceShower([&](const MessageBoxes::Box&) {
+        ++bench.boxes;
+        QTRY_VERIFY_WITH_TIMEOUT(!bench.window->MSComm().PortOpen(), 5000);
+    });
+    bench.choose("PowerTypeCombVol", "30  V");
+    bench.window->findChild<QLineEdit*>("CVSetText")->setText("100");
+    bench.press("VOLSetCmd");
+    QCOMPARE(bench.text("TxtStatus"), QStringLiteral("STATUS：COM Port Cloced"));
+    QCOMPARE(bench.text("CmdSwitch"), QStringLiteral("打开串口"));
+    // Nothing goes on trying: no write and no other box over three polling periods.
+    const qint64 written = bench.window->trafficLog().txCount();
+    QTest::qWait(1500);
+    QCOMPARE(bench.window->trafficLog().txCount(), written);
+    QCOMPARE(bench.boxes, 1);
 }
 
 void TestEndToEnd::realTimers() {

@@ -191,7 +191,7 @@ void TestHandlers::reportedSeriesMode() {
     QVERIFY(!panel.find<QRadioButton>("Op2")->isEnabled());
     QCOMPARE(int(panel.link.state().step), 3);
     QCOMPARE(int(panel.link.state().mode), 2);
-    QCOMPARE(int(panel.link.decoder().limitsMode()), 2);
+    QCOMPARE(int(panel.link.rating().followedMode()), 2);
     QCOMPARE(panel.text("VOLSetLab"), QStringLiteral("恒压值范围: 0 - 63"));
     QCOMPARE(panel.text("OVPSetLab"), QStringLiteral("过压值范围: 6 - 66"));
     QCOMPARE(panel.text("CURSetLab"), QStringLiteral("恒流值范围:0 - 3.15"));

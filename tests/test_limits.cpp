@@ -203,7 +203,7 @@ void TestLimits::modeReportRewritesEntries() {
     QCOMPARE(panel.text("VOLSetLab"), QStringLiteral("恒压值范围: 0 - 63"));
     QCOMPARE(panel.text("OVPSetLab"), QStringLiteral("过压值范围: 6 - 66"));
     QCOMPARE(panel.text("CURSetLab"), QStringLiteral("恒流值范围:0 - 3.15"));
-    QCOMPARE(int(panel.link.decoder().limitsMode()), 2);
+    QCOMPARE(int(panel.link.rating().followedMode()), 2);
 }
 
 void TestLimits::ratingThatDoesNotFitIsRefused_data() {

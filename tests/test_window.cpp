@@ -250,6 +250,9 @@ void TestWindow::portListFromLinks() {
     QVERIFY(first.isValid() && second.isValid());
     QVERIFY(first.linkAs(folder.path(), 12));
     QVERIFY(second.linkAs(folder.path(), 3));
+    // COM256 does not fit the chosen port's number: listed, it could never
+    // be opened.
+    QVERIFY(first.linkAs(folder.path(), 255) && first.linkAs(folder.path(), 256));
     QVERIFY(QFile::link(QStringLiteral("/nonexistent/device"), folder.path() + "/com200"));
     QFile plain(folder.path() + "/plain");
     QVERIFY(plain.open(QIODevice::WriteOnly));
@@ -266,11 +269,14 @@ void TestWindow::portListFromLinks() {
     QVERIFY(!names.contains("COM200")); // the link leads nowhere
     QVERIFY(!names.contains("COM201")); // not a character device
     QVERIFY(!names.contains("COM13"));
+    QVERIFY(names.contains("COM255"));
     int previous = 0;
     for (const QString& name : names) {
         const int n = name.mid(3).toInt();
         QVERIFY2(name.startsWith("COM") && n > previous, qPrintable(names.join(',')));
         previous = n;
+        // Every listed port is one the port button can open.
+        QCOMPARE(int(portNumberFromText(name)), n);
     }
     QVERIFY(list->currentText().isEmpty());
     QCOMPARE(int(window.panelState().MyOpenPort), 0);

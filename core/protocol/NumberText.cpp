@@ -227,6 +227,12 @@ double leadingNumber(QStringView text, bool* found) {
     return value;
 }
 
+double scaledDecimal(QStringView mantissa, int exponent) {
+    // Handing the exponent to the decimal reading rounds the exact product
+    // once, where scaling a double by ten rounds at every step.
+    return leadingNumber(mantissa.toString() + u'E' + QString::number(exponent));
+}
+
 double roundHalfEven(double value) {
     // By hand rather than nearbyint, so that no one's rounding mode changes it.
     const double floorValue = std::floor(value);
@@ -272,6 +278,13 @@ QString compactDecimal(double value) {
     text.remove(u' ');
     if (text.startsWith(u'.'))
         text.prepend(u'0');
+    return text;
+}
+
+QString readOutText(double magnitude, bool negative) {
+    QString text = compactDecimal(magnitude);
+    if (negative && magnitude != 0.0)
+        text.prepend(u'-');
     return text;
 }
 

@@ -19,6 +19,11 @@ namespace NumberText {
 // When found is given, it tells whether any digit was read.
 double leadingNumber(QStringView text, bool* found = nullptr);
 
+// The number a mantissa in digits with at most one point ("1.23456") stands
+// for once scaled by a power of ten, rounded to a double once: 1.23456 and 1
+// give the double nearest 12.3456, where multiplying by ten may not.
+double scaledDecimal(QStringView mantissa, int exponent);
+
 // Rounds to the nearest whole number, halves to the even neighbour.
 double roundHalfEven(double value);
 
@@ -42,5 +47,9 @@ QString blankPrefixed(double value);
 // The current captions' form: the blank-prefixed form without blanks, with a
 // "0" put back before a leading point ("0.105", "0", "10.5").
 QString compactDecimal(double value);
+
+// A read-out's text: the compact form of a magnitude, with the reply's minus
+// sign in front unless the magnitude is zero ("12.3456", "-0.5", "0").
+QString readOutText(double magnitude, bool negative);
 
 } // namespace NumberText

@@ -7,12 +7,14 @@
 //
 // COM1-32 are /dev/ttyS0-31, COM33-64 /dev/ttyUSB0-31 and COM65-96
 // /dev/ttyACM0-31. A link named comN in the port-link folder stands for COMn
-// and overrides that table for any n from 1 to 256: that is how a
+// and overrides that table for any n from 1 to 255: that is how a
 // pseudo-terminal or a /dev/serial/by-id path is reached.
 class PortDirectory {
 public:
     static constexpr int FirstPort = 1;
-    static constexpr int LastPort = 256;
+    // The largest number the chosen port (MyOpenPort) holds: a port beyond
+    // it could be listed but never opened, so it stands for no device.
+    static constexpr int LastPort = 255;
 
     // sysfsTty is where the kernel describes its tty devices; tests may
     // point it elsewhere.

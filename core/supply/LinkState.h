@@ -15,6 +15,9 @@ struct LinkState {
     // An identity query has just been sent: the next polling tick is skipped
     // so that its reply can arrive.
     bool skipNextTick = false;
-    // The tracking mode as last selected or reported; the limits follow it.
+    // The tracking mode in force, as last selected or reported: the one
+    // place it is held. The options show it, the model records each report
+    // of the supply as a reading, and the limits keep only which mode they
+    // last followed.
     TrackingMode mode = TrackingMode::Independent;
 };

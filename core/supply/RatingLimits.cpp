@@ -92,3 +92,11 @@ void RatingLimits::applyCurrentRating() {
     limits_.OCPSetValueMin = limits->ocpMin;
     emit currentLimitsApplied(limits_);
 }
+
+void RatingLimits::followMode() {
+    if (state_.mode == PowerModeBack_)
+        return;
+    PowerModeBack_ = state_.mode;
+    applyVoltageRating();
+    applyCurrentRating();
+}

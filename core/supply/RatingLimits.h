@@ -66,6 +66,14 @@ public:
     void applyVoltageRating();
     void applyCurrentRating();
 
+    // A mode report: when the mode in force is not the one the limits were
+    // last made to follow, both halves are recomputed, voltage first. A
+    // rating list's own recomputation does not count as following a mode,
+    // so the next report after a new selection recomputes in any case.
+    void followMode();
+    // The mode the limits last followed (independent at start).
+    TrackingMode followedMode() const { return PowerModeBack_; }
+
 signals:
     // A half was recomputed: the captions, entries and set buttons follow.
     void voltageLimitsApplied(const SetpointLimits& limits);
@@ -73,6 +81,7 @@ signals:
 
 private:
     const LinkState& state_;
+    TrackingMode PowerModeBack_ = TrackingMode::Independent;
     SetpointLimits limits_;
     QString voltageText_;
     QString currentText_;

@@ -63,16 +63,6 @@ QString withoutLineEnds(QString text) {
 
 } // namespace
 
-QString readOutText(double value, bool negative) {
-    QString text = NumberText::blankPrefixed(value);
-    if (text.startsWith(QStringLiteral(" .")))
-        text.replace(u' ', u'0');
-    text.remove(u' ');
-    if (negative && value != 0.0)
-        text.prepend(u'-');
-    return text;
-}
-
 ReplyDecoder::ReplyDecoder(LinkState& state, SerialControl& comm, TrafficLog& log,
                            EventYield& yield, SupplyModel& model, RatingLimits& rating,
                            SupplySwitches& switches)
@@ -191,11 +181,7 @@ void ReplyDecoder::decodeMode() {
             switches_.selectMode(mode);
         model_.setMode(mode, QDateTime::currentDateTime());
     }
-    if (state_.mode != PowerModeBack_) {
-        PowerModeBack_ = state_.mode;
-        rating_.applyVoltageRating();
-        rating_.applyCurrentRating();
-    }
+    rating_.followMode();
     RxMsgStr_.clear();
 }
 
@@ -247,25 +233,29 @@ void ReplyDecoder::decodeNumber() {
     // anything but digits in it is noise, not a reading.
     if (!isPlainMantissa(mantissa))
         return;
-    double value = NumberText::leadingNumber(mantissa);
-
+    // The read-out shows the mantissa scaled one factor of ten at a time, as
+    // the panel always has; the reading is the decimal number itself.
+    double shown = NumberText::leadingNumber(mantissa);
+    int exponent = 0;
     if (exponentSign == u'+' || exponentSign == u'-') {
         if (!isTwoDigits(exponentDigits))
             return;
-        const int exponent = exponentDigits.toInt();
-        // One factor of ten at a time, with a yield before each.
+        exponent = exponentDigits.toInt();
+        // A yield before each factor of ten.
         for (int i = 0; i < exponent; ++i) {
             yield_();
             if (exponentSign == u'+')
-                value *= 10.0;
+                shown *= 10.0;
             else
-                value /= 10.0;
+                shown /= 10.0;
         }
+        if (exponentSign == u'-')
+            exponent = -exponent;
     }
     log_.emptyIfTooLong();
     // A mantissa such as "9D999" reads as infinity: show nothing rather than
     // a read-out that is not a number.
-    if (!std::isfinite(value))
+    if (!std::isfinite(shown))
         return;
 
     if (isNumberStep(step)) {
@@ -273,10 +263,11 @@ void ReplyDecoder::decodeNumber() {
             Quantity::MeasuredVoltage, Quantity::MeasuredCurrent, Quantity::SetVoltage,
             Quantity::SetCurrent,      Quantity::OverVoltage,     Quantity::OverCurrent};
         state_.query = Commands::pollingQuery(step);
+        const double value = NumberText::scaledDecimal(mantissa, exponent);
         // A "-" before a zero shows no sign, and the reading is plain zero.
         const double reading = negative && value != 0.0 ? -value : value;
         model_.setNumber(readOuts[int(step) - int(PollingStep::MeasuredVoltage)], reading,
-                         QDateTime::currentDateTime());
+                         QDateTime::currentDateTime(), NumberText::readOutText(shown, negative));
     }
     log_.emptyIfCountReached();
 }

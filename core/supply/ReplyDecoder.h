@@ -46,8 +46,6 @@ public:
     const QString& pending() const { return RxMsgStr_; }
     // The text taken from the serial control by the latest read.
     const QString& lastInput() const { return RxInput_; }
-    // The mode the limits were last recomputed for.
-    TrackingMode limitsMode() const { return PowerModeBack_; }
 
 private:
     void takeInput();
@@ -73,12 +71,6 @@ private:
     SupplySwitches& switches_;
     QString RxMsgStr_;
     QString RxInput_;
-    TrackingMode PowerModeBack_ = TrackingMode::Independent;
     bool replyOutstanding_ = false;
     bool distrustNextLine_ = false;
 };
-
-// The read-out text of a number reply's value: the blank-prefixed form with
-// a "0" before a leading point, without blanks, and with the reply's minus
-// sign in front.
-QString readOutText(double value, bool negative);

@@ -1,5 +1,9 @@
 #include "SupplyModel.h"
 
+#include "protocol/NumberText.h"
+
+#include <cmath>
+
 SupplyModel::SupplyModel(QObject* parent) : QObject(parent) {}
 
 std::optional<double> SupplyModel::number(Quantity quantity) const {
@@ -26,9 +30,11 @@ std::optional<int> SupplyModel::channel() const {
     return reading(Quantity::Channel).value.toInt();
 }
 
-void SupplyModel::setNumber(Quantity quantity, double value, const QDateTime& time) {
+void SupplyModel::setNumber(Quantity quantity, double value, const QDateTime& time,
+                            const QString& shown) {
     Q_ASSERT(isNumber(quantity));
-    set(quantity, value, time);
+    set(quantity, value, time,
+        shown.isEmpty() ? NumberText::readOutText(std::fabs(value), value < 0) : shown);
 }
 
 void SupplyModel::setOutput(OutputState state, const QDateTime& time) {
@@ -57,10 +63,11 @@ void SupplyModel::reportLinkEvent(LinkEvent event, const QDateTime& time) {
     emit linkEvent(event, time);
 }
 
-void SupplyModel::set(Quantity quantity, QVariant value, const QDateTime& time) {
+void SupplyModel::set(Quantity quantity, QVariant value, const QDateTime& time, QString shown) {
     Reading& r = readings_[index(quantity)];
     r.value = std::move(value);
     r.time = time;
+    r.shown = std::move(shown);
     emit changed(quantity, r.value, r.time);
 }
 

@@ -53,6 +53,9 @@ public:
     struct Reading {
         QVariant value; // double, OutputState, TrackingMode, int or QString
         QDateTime time; // invalid until the quantity was first read
+        // A number's read-out text, which keeps the digits the panel has
+        // always shown for a reply; empty for the other quantities.
+        QString shown;
     };
 
     explicit SupplyModel(QObject* parent = nullptr);
@@ -72,7 +75,10 @@ public:
     QString portName() const { return portName_; }
     QString lineSettings() const { return lineSettings_; }
 
-    void setNumber(Quantity quantity, double value, const QDateTime& time);
+    // A number and its read-out text; without a text the read-out shows the
+    // value's own digits.
+    void setNumber(Quantity quantity, double value, const QDateTime& time,
+                   const QString& shown = QString());
     void setOutput(OutputState state, const QDateTime& time);
     void setMode(TrackingMode mode, const QDateTime& time);
     void setChannel(int channel, const QDateTime& time);
@@ -90,7 +96,7 @@ signals:
 
 private:
     static int index(Quantity quantity) { return int(quantity); }
-    void set(Quantity quantity, QVariant value, const QDateTime& time);
+    void set(Quantity quantity, QVariant value, const QDateTime& time, QString shown = QString());
 
     std::array<Reading, QuantityCount> readings_;
     QString portName_;

@@ -67,8 +67,8 @@ struct ValueOption {
 const std::array<ValueOption, 12>& valueOptions() {
     using std::chrono::milliseconds;
     static const std::array<ValueOption, 12> options{{
-        {"--com", "a port number from 1 to 256",
-         reader(unsignedIn<1, 256>, [](Options& o, auto n) { o.com = static_cast<int>(n); })},
+        {"--com", "a port number from 1 to 255",
+         reader(unsignedIn<1, 255>, [](Options& o, auto n) { o.com = static_cast<int>(n); })},
         {"--link-dir", "a folder", reader(nonEmpty, [](Options& o, auto dir) { o.linkDir = dir; })},
         {"--load-ohms", "a resistance above 0",
          reader(positive, [](Options& o, double r) { o.loadOhms = r; })},
@@ -158,7 +158,7 @@ SIGHUP, or end of input when standard input is a pipe or a terminal, removes
 the link and exits with status 0.
 
 Port:
-  --com N            publish as COMN, N from 1 to 256 (default 200)
+  --com N            publish as COMN, N from 1 to 255 (default 200)
   --link-dir DIR     put the link in DIR (default $XDG_CONFIG_HOME/velmor/ports,
                      or ~/.config/velmor/ports when XDG_CONFIG_HOME is unset)
 

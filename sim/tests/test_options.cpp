@@ -17,7 +17,7 @@ TEST(Options, EachOptionSetsItsField) {
     } cases[] = {
         {{}, [](const Options& o) { return o.com == 200 && o.loadOhms == 10.0 && !o.quiet; }},
         {{"--com", "7"}, [](const Options& o) { return o.com == 7; }},
-        {{"--com=256"}, [](const Options& o) { return o.com == 256; }},
+        {{"--com=255"}, [](const Options& o) { return o.com == 255; }},
         {{"--link-dir", "/tmp/x"}, [](const Options& o) { return o.linkDir == "/tmp/x"; }},
         {{"--load-ohms", "2.5"}, [](const Options& o) { return o.loadOhms == 2.5; }},
         {{"--chunk", "3"}, [](const Options& o) { return o.chunk == 3; }},
@@ -47,7 +47,7 @@ TEST(Options, EachOptionSetsItsField) {
 TEST(Options, BadCommandLinesAreRejectedWithTheOffenderNamed) {
     const std::pair<Args, const char*> cases[] = {
         {{"--com", "0"}, "--com"},
-        {{"--com", "257"}, "--com"},
+        {{"--com", "256"}, "--com"},
         {{"--com", "COM3"}, "--com"},
         {{"--com"}, "--com"},
         {{"--com="}, "--com"},
