@@ -52,10 +52,9 @@ WatchDialog* ProgramTools::showWatch() {
 QString ProgramTools::alarmText(const WatchLimits::Alarm& alarm) {
     const bool volts = alarm.quantity == Quantity::MeasuredVoltage;
     const QString unit = volts ? QStringLiteral("V") : QStringLiteral("A");
-    const QString what = volts ? (alarm.side == WatchLimits::Side::Above ? tr("电压超过上限")
-                                                                         : tr("电压低于下限"))
-                               : (alarm.side == WatchLimits::Side::Above ? tr("电流超过上限")
-                                                                         : tr("电流低于下限"));
+    const QString what =
+        volts ? (alarm.side == WatchLimits::Side::Above ? tr("电压超过上限") : tr("电压低于下限"))
+              : (alarm.side == WatchLimits::Side::Above ? tr("电流超过上限") : tr("电流低于下限"));
     QString text = tr("%1 %2 %3：%4 %3")
                        .arg(what, CsvFormat::numberText(alarm.limit), unit,
                             CsvFormat::numberText(alarm.value));

@@ -387,8 +387,9 @@ void ProgramWindow::rampDialog() {
     auto* total = new QLineEdit(QStringLiteral("10"), &dialog);
     auto* other = new QLineEdit(QStringLiteral("1"), &dialog);
     auto* otherLabel = new QLabel(tr("电流(A)"), &dialog);
-    connect(quantity, &QComboBox::currentIndexChanged, otherLabel,
-            [otherLabel](int index) { otherLabel->setText(index == 0 ? tr("电流(A)") : tr("电压(V)")); });
+    connect(quantity, &QComboBox::currentIndexChanged, otherLabel, [otherLabel](int index) {
+        otherLabel->setText(index == 0 ? tr("电流(A)") : tr("电压(V)"));
+    });
     auto* note = new QLabel(&dialog);
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, &dialog);
     auto* form = new QFormLayout(&dialog);

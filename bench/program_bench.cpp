@@ -91,10 +91,11 @@ int main(int argc, char** argv) {
     double wallAtStart = 0.0;
     int status = 0;
 
-    QObject::connect(&window.trafficLog(), &TrafficLog::appended, &window, [&](const QString& text) {
-        if (run.isActive() && text.contains(QLatin1String("VOLTage:LEVel ")))
-            late.push_back(double(run.clockMsecs() - run.stepDueMsecs()));
-    });
+    QObject::connect(&window.trafficLog(), &TrafficLog::appended, &window,
+                     [&](const QString& text) {
+                         if (run.isActive() && text.contains(QLatin1String("VOLTage:LEVel ")))
+                             late.push_back(double(run.clockMsecs() - run.stepDueMsecs()));
+                     });
     QObject::connect(&run, &ProgramRun::ended, &app, [&] {
         if (!options.steps)
             return;

@@ -9,8 +9,10 @@
 
 #include <QAction>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QElapsedTimer>
 #include <QLineEdit>
+#include <QMenu>
 #include <QTableWidget>
 #include <QtTest>
 
@@ -69,11 +71,10 @@ void TestProgramRun::stepsLeaveInOrderAndOnTimeWhilePolling() {
     // When each voltage command reached the line, on the run's own clock.
     QList<qint64> sentAt;
     ProgramRun& run = runOf(*bench.window);
-    connect(&bench.window->trafficLog(), &TrafficLog::appended, this,
-            [&](const QString& text) {
-                if (text.contains(QLatin1String("VOLTage:LEVel ")))
-                    sentAt.append(run.clockMsecs());
-            });
+    connect(&bench.window->trafficLog(), &TrafficLog::appended, this, [&](const QString& text) {
+        if (text.contains(QLatin1String("VOLTage:LEVel ")))
+            sentAt.append(run.clockMsecs());
+    });
     QCOMPARE(run.start(program), ProgramRun::Start::Started);
     QTRY_VERIFY_WITH_TIMEOUT(!run.isActive(), 10000);
     bench.press("SeekCmd");
@@ -113,9 +114,9 @@ void TestProgramRun::vanishedSupplyStopsTheRunAndIsSwitchedOffOnReturn() {
     QCOMPARE(bench.commandsReceived(),
              QStringList({"VOLTage:LEVel 12", "CURRent:LEVel 1", "OUTP 1", "OUTP 0"}));
     bench.window->tools().recorder().stop();
-    QCOMPARE(events(file).mid(1), QStringList({"run started 1 steps", "run step 1/1", "port lost",
-                                               "run stopped", "port reopened",
-                                               "recording stopped"}));
+    QCOMPARE(events(file).mid(1),
+             QStringList({"run started 1 steps", "run step 1/1", "port lost", "run stopped",
+                          "port reopened", "recording stopped"}));
 }
 
 void TestProgramRun::watchAlarmsOnceOnALoadChangeAndSwitchesOff() {
@@ -129,6 +130,8 @@ void TestProgramRun::watchAlarmsOnceOnALoadChangeAndSwitchesOff() {
     dialog->findChild<QComboBox*>("WatchAction3")->setCurrentIndex(1);
     QVERIFY(dialog->apply());
     // 10 V on the simulator's 10-ohm load draws 1 A; 12.5 V draws 1.25 A.
+    bench.window->findChild<QLineEdit*>("CCSetText")->setText(QStringLiteral("3"));
+    bench.press("CURSetCmd");
     auto* entry = bench.window->findChild<QLineEdit*>("CVSetText");
     entry->setText(QStringLiteral("10"));
     bench.press("VOLSetCmd");
@@ -142,8 +145,10 @@ void TestProgramRun::watchAlarmsOnceOnALoadChangeAndSwitchesOff() {
     const QStringList limits = events(file).filter(QLatin1String("limit "));
     QCOMPARE(limits, QStringList({"limit exceeded measured_current_A 1.25 > 1.2",
                                   "limit cleared measured_current_A 0"}));
-    QVERIFY(bench.commandsReceived().endsWith(QStringLiteral("OUTP 0")) ||
-            bench.commandsReceived().contains(QStringLiteral("OUTP 0")));
+    const QStringList commands = bench.commandsReceived();
+    QCOMPARE(commands.filter(QRegularExpression("^OUTP [01]$")), QStringList({"OUTP 1", "OUTP 0"}));
+    QVERIFY(commands.indexOf(QStringLiteral("OUTP 0")) > commands.indexOf("VOLTage:LEVel 12.5"));
+    QVERIFY(bench.text("msgLab").contains(QStringLiteral("1.25")));
     QCOMPARE(bench.window->link().model().output(), std::optional(OutputState::Off));
     QCOMPARE(bench.window->tools().programs().automation().watch().alarmCount(), 0);
 }

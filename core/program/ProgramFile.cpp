@@ -111,10 +111,9 @@ ProgramFile::Result ProgramFile::read(const QString& path) {
 QByteArray ProgramFile::text(const ProgramSteps& steps) {
     QByteArray bytes = header().toUtf8() + '\n';
     for (const ProgramStep& step : steps)
-        bytes += CsvFormat::line({CsvFormat::numberText(step.voltage),
-                                  CsvFormat::numberText(step.current),
-                                  CsvFormat::numberText(step.dwellSeconds),
-                                  CsvFormat::outputText(step.output)});
+        bytes += CsvFormat::line(
+            {CsvFormat::numberText(step.voltage), CsvFormat::numberText(step.current),
+             CsvFormat::numberText(step.dwellSeconds), CsvFormat::outputText(step.output)});
     return bytes;
 }
 

@@ -18,9 +18,13 @@ namespace {
 // (voltage 0 to 31.5, current 0 to 3.15).
 struct Bench {
     Bench() : comm(new ScriptedSerialControl), link(std::unique_ptr<SerialControl>(comm)) {
-        link.portSession().toggle({QStringLiteral("COM3"), 3, QStringLiteral("9600"),
-                                   QStringLiteral("NONE"), QStringLiteral("8"),
-                                   QStringLiteral("1"), {}});
+        link.portSession().toggle({QStringLiteral("COM3"),
+                                   3,
+                                   QStringLiteral("9600"),
+                                   QStringLiteral("NONE"),
+                                   QStringLiteral("8"),
+                                   QStringLiteral("1"),
+                                   {}});
         link.rating().setVoltageRatingText(QStringLiteral("30  V"));
         link.rating().setCurrentRatingText(QStringLiteral("3   A"));
         link.rating().applyVoltageRating();
@@ -68,13 +72,14 @@ private slots:
 
 void TestProgram::listFile_data() {
     QTest::addColumn<QByteArray>("bytes");
-    QTest::addColumn<int>("steps");        // -1: refused
-    QTest::addColumn<int>("problemLine");  // for a refusal
+    QTest::addColumn<int>("steps");       // -1: refused
+    QTest::addColumn<int>("problemLine"); // for a refusal
     QTest::addColumn<ProgramFile::Problem::Kind>("kind");
     using K = ProgramFile::Problem::Kind;
     const QByteArray h = "voltage_V,current_A,dwell_s,output\n";
     QTest::newRow("plain") << h + "12,1,5,on\n13.8,1,2.5,off\n" << 2 << 0 << K::NoSteps;
-    QTest::newRow("spreadsheet") << QByteArray("\xEF\xBB\xBF" "Voltage_V,Current_A,Dwell_s,Output\r\n"
+    QTest::newRow("spreadsheet") << QByteArray("\xEF\xBB\xBF"
+                                               "Voltage_V,Current_A,Dwell_s,Output\r\n"
                                                "\"12\", 1 ,5,ON,,\r\n\r\n1e1,0.5,1,Off\r\n")
                                  << 2 << 0 << K::NoSteps;
     QTest::newRow("no last line end") << h + "12,1,5,on" << 1 << 0 << K::NoSteps;
@@ -87,10 +92,12 @@ void TestProgram::listFile_data() {
     QTest::newRow("no header") << QByteArray("12,1,5,on\n") << -1 << 1 << K::NoHeader;
     QTest::newRow("empty") << QByteArray() << -1 << 1 << K::NoHeader;
     QTest::newRow("header only") << h << -1 << 0 << K::NoSteps;
-    QTest::newRow("not UTF-8") << h + "12,1,5,\xC4" "\n" << -1 << 0 << K::NotUtf8;
+    QTest::newRow("not UTF-8") << h + "12,1,5,\xC4"
+                                      "\n"
+                               << -1 << 0 << K::NotUtf8;
     QTest::newRow("open quote") << h + "\"12,1,5,on\n" << -1 << 2 << K::ColumnCount;
-    QTest::newRow("long line") << h + QByteArray(2000, ' ') + "12,1,5,on\n" << -1 << 2
-                               << K::LineTooLong;
+    QTest::newRow("long line") << h + QByteArray(2000, ' ') + "12,1,5,on\n"
+                               << -1 << 2 << K::LineTooLong;
 }
 
 void TestProgram::listFile() {
@@ -154,8 +161,8 @@ void TestProgram::rampFills() {
     const std::optional<ProgramSteps> down = rampSteps(false, 2, 0, 3, 3, 5);
     QCOMPARE(down->at(1).current, 1.0);
     QCOMPARE(down->at(1).voltage, 5.0);
-    QVERIFY(!rampSteps(true, 0, 1, 1, 10, 1));    // one step is no ramp
-    QVERIFY(!rampSteps(true, 0, 1, 100, 1, 1));   // 10 ms a step
+    QVERIFY(!rampSteps(true, 0, 1, 1, 10, 1));  // one step is no ramp
+    QVERIFY(!rampSteps(true, 0, 1, 100, 1, 1)); // 10 ms a step
 }
 
 void TestProgram::limitsCheckAgreesWithTheSetButtons_data() {
@@ -189,8 +196,10 @@ void TestProgram::runSendsStepsInOrderAndFinishesOff() {
     Bench bench;
     ProgramRun run(bench.link);
     QSignalSpy ended(&run, &ProgramRun::ended);
-    ProgramRun::Program program{{step(12, 1), step(13.8, 0.5, 0.1, OutputState::Off)}, 2,
-                                QStringLiteral("/tmp/soak.csv"), false};
+    ProgramRun::Program program{{step(12, 1), step(13.8, 0.5, 0.1, OutputState::Off)},
+                                2,
+                                QStringLiteral("/tmp/soak.csv"),
+                                false};
     QCOMPARE(run.start(program), ProgramRun::Start::Started);
     QCOMPARE(run.start(program), ProgramRun::Start::Busy);
     QTRY_COMPARE(ended.size(), 1);
@@ -309,14 +318,13 @@ void TestProgram::watchSwitchOffEndsARun() {
     WatchLimits::Settings settings;
     settings.current.upper = WatchLimits::Bound{1.2, WatchLimits::Action::SwitchOff};
     QVERIFY(automation.watch().setSettings(settings));
-    QCOMPARE(automation.run().start({{step(12, 1, 10)}, 1, {}, false}),
-             ProgramRun::Start::Started);
+    QCOMPARE(automation.run().start({{step(12, 1, 10)}, 1, {}, false}), ProgramRun::Start::Started);
     bench.comm->writes.clear();
     bench.link.model().setNumber(Quantity::MeasuredCurrent, 1.25, QDateTime::currentDateTime());
     QVERIFY(!automation.run().isActive());
     QCOMPARE(bench.commands(), QStringList{"OUTP 0"});
-    QCOMPARE(bench.notes.mid(2), QStringList({"limit exceeded measured_current_A 1.25 > 1.2",
-                                              "run stopped"}));
+    QCOMPARE(bench.notes.mid(2),
+             QStringList({"limit exceeded measured_current_A 1.25 > 1.2", "run stopped"}));
 }
 
 QTEST_GUILESS_MAIN(TestProgram)
