@@ -61,7 +61,10 @@ ProgramWindow::ProgramWindow(ProgramRun& run, const RatingLimits& rating, QWidge
         if (filling_)
             return;
         fileName_.clear();
+        const QSignalBlocker blocker(table_);
         item->setBackground(QBrush());
+        if (item->column() == OutputColumn)
+            item->setText(item->checkState() == Qt::Checked ? tr("开") : tr("关"));
     });
 
     const auto button = [this](const QString& text, const char* name, auto slot) {
@@ -162,7 +165,7 @@ void ProgramWindow::addRow(const ProgramStep& step) {
     table_->setItem(row, CurrentColumn, new QTableWidgetItem(CsvFormat::numberText(step.current)));
     table_->setItem(row, DwellColumn,
                     new QTableWidgetItem(CsvFormat::numberText(step.dwellSeconds)));
-    auto* output = new QTableWidgetItem(tr("开"));
+    auto* output = new QTableWidgetItem(step.output == OutputState::On ? tr("开") : tr("关"));
     output->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsUserCheckable);
     output->setCheckState(step.output == OutputState::On ? Qt::Checked : Qt::Unchecked);
     table_->setItem(row, OutputColumn, output);
