@@ -282,6 +282,7 @@ void ProgramWindow::startRun() {
     case ProgramRun::Start::PortClosed:
         showStatus(tr("串口没有打开，程序没有开始"));
         break;
+    case ProgramRun::Start::BadRepeat:
     case ProgramRun::Start::BadStep:
     case ProgramRun::Start::Busy:
         break;
@@ -353,7 +354,7 @@ void ProgramWindow::showProgress() {
         return;
     const qint64 total = run_.totalMsecs();
     const qint64 left = run_.remainingMsecs();
-    progress_->setValue(total > 0 ? int(1000 * (total - left) / total) : 0);
+    progress_->setValue(total > 0 ? int(1000.0 * double(total - left) / double(total)) : 0);
     const QString pass = run_.program().repeat == ProgramRun::Endless
                              ? tr("第 %1 遍（无限）").arg(run_.pass())
                              : tr("第 %1/%2 遍").arg(run_.pass()).arg(run_.program().repeat);

@@ -30,9 +30,10 @@ QString ProgramRun::startedText(const Program& program) {
 ProgramRun::Start ProgramRun::start(Program program) {
     if (isActive())
         return Start::Busy;
-    if (program.steps.empty() || int(program.steps.size()) > ProgramLimits::MaxSteps ||
-        program.repeat < 0 || program.repeat > ProgramLimits::MaxRepeat)
+    if (program.steps.empty() || int(program.steps.size()) > ProgramLimits::MaxSteps)
         return Start::NoSteps;
+    if (program.repeat < 0 || program.repeat > ProgramLimits::MaxRepeat)
+        return Start::BadRepeat;
     for (const ProgramStep& step : program.steps)
         if (!ProgramLimits::dwellAllowed(step.dwellSeconds))
             return Start::BadStep;

@@ -31,7 +31,7 @@ public:
         bool keepOutputAtEnd = false;
     };
     enum class State { Idle, Running, Paused };
-    enum class Start { Started, Busy, NoSteps, BadStep, OutsideLimits, PortClosed };
+    enum class Start { Started, Busy, NoSteps, BadRepeat, BadStep, OutsideLimits, PortClosed };
     enum class End { Finished, Stopped, PortGone, Refused };
 
     explicit ProgramRun(SupplyLink& link, QObject* parent = nullptr);

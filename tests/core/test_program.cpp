@@ -236,6 +236,8 @@ void TestProgram::runRefusedBeforeAnythingIsSent() {
     QCOMPARE(messages.size(), 1);
     QCOMPARE(messages.first().first().toString(), Notices::PortClosed);
     program.repeat = ProgramLimits::MaxRepeat + 1;
+    QCOMPARE(run.start(program), ProgramRun::Start::BadRepeat);
+    program.steps.clear();
     QCOMPARE(run.start(program), ProgramRun::Start::NoSteps);
     QVERIFY(!run.isActive());
     QVERIFY(bench.comm->writes.isEmpty());
