@@ -71,10 +71,12 @@ void TestProgramRun::stepsLeaveInOrderAndOnTimeWhilePolling() {
     // When each voltage command reached the line, on the run's own clock.
     QList<qint64> sentAt;
     ProgramRun& run = runOf(*bench.window);
-    connect(&bench.window->trafficLog(), &TrafficLog::appended, this, [&](const QString& text) {
-        if (text.contains(QLatin1String("VOLTage:LEVel ")))
-            sentAt.append(run.clockMsecs());
-    });
+    const QObject listening;
+    connect(&bench.window->trafficLog(), &TrafficLog::appended, &listening,
+            [&](const QString& text) {
+                if (text.contains(QLatin1String("VOLTage:LEVel ")))
+                    sentAt.append(run.clockMsecs());
+            });
     QCOMPARE(run.start(program), ProgramRun::Start::Started);
     QTRY_VERIFY_WITH_TIMEOUT(!run.isActive(), 10000);
     bench.press("SeekCmd");

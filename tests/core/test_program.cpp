@@ -41,9 +41,10 @@ struct Bench {
         return out;
     }
 
+    // Outlives the link, which reports into it.
+    QStringList notes;
     ScriptedSerialControl* comm;
     SupplyLink link;
-    QStringList notes;
 };
 
 ProgramStep step(double v, double i, double dwell = 0.1, OutputState out = OutputState::On) {
