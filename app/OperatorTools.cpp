@@ -11,7 +11,7 @@ OperatorTools::OperatorTools(QWidget& window, SupplyLink& link, const Controls& 
     : link_(link), recorder_(link.model()), menu_(*ui.Frame2),
       recording_(window, recorder_, menu_, message, boxes, RecordingControl::indicatorPlace(ui)),
       reconnector_([this] { return link_.portSession().openQuietly(retryRequest_, retryEvent_); }),
-      trends_(link.history(), &window) {
+      trends_(link.history(), &window), programs_(window, link, menu_, message) {
     // Ctrl+T works anywhere in the window, as the menu entry does.
     window.addAction(trends_.showAction());
     menu_.addAction(trends_.showAction());

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "ProgramTools.h"
 #include "ReadoutMenu.h"
 #include "RecordingControl.h"
 #include "TrendWindows.h"
@@ -17,7 +18,7 @@ struct Controls;
 
 // What the operator adds to a run beyond the panel's controls, all from the
 // read-out frame's context menu: recording to a file, reopening a lost line
-// by itself and the trend of the run.
+// by itself, the trend of the run, programmed runs and watch limits.
 class OperatorTools : public QObject {
     Q_OBJECT
 public:
@@ -29,6 +30,7 @@ public:
     RecordingControl& recording() { return recording_; }
     Reconnector& reconnector() { return reconnector_; }
     TrendWindows& trends() { return trends_; }
+    ProgramTools& programs() { return programs_; }
 
     // Keeps trying to open the requested port every two seconds, without a
     // box (automatic reconnection must be on); polling starts once it is
@@ -47,6 +49,7 @@ private:
     RecordingControl recording_;
     Reconnector reconnector_;
     TrendWindows trends_;
+    ProgramTools programs_;
     PortRequest retryRequest_;
     LinkEvent retryEvent_ = LinkEvent::PortReopened;
     bool resumePolling_ = false;

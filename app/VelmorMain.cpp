@@ -383,6 +383,8 @@ bool VelmorMain::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void VelmorMain::EndCmd_Click() {
+    // A programmed run switches the output off while the port is still open.
+    tools_.programs().automation().run().stop();
     if (MSComm().PortOpen())
         (void)MSComm().setPortOpen(false);
     close();

@@ -1,6 +1,6 @@
 #!/bin/sh
-# The layers include one way only: app -> core/record -> core/supply ->
-# core/serial -> core/protocol, and nothing in the core includes a widget,
+# The layers include one way only: app -> core/program -> core/record ->
+# core/supply -> core/serial -> core/protocol, and nothing in the core includes a widget,
 # picture or chart header.
 root=$1
 status=0
@@ -12,9 +12,10 @@ forbid() {
         status=1
     fi
 }
-forbid core/protocol 'serial/|supply/|record/|app/'
-forbid core/serial 'supply/|record/|app/'
-forbid core/supply 'record/|app/'
-forbid core/record 'app/'
+forbid core/protocol 'serial/|supply/|record/|program/|app/'
+forbid core/serial 'supply/|record/|program/|app/'
+forbid core/supply 'record/|program/|app/'
+forbid core/record 'program/|app/'
+forbid core/program 'app/'
 forbid core 'Qt(Widgets|Gui|Charts)|Q(Widget|Label|Painter|Pixmap|Icon|Image|Color|Font|Chart)\b'
 exit $status

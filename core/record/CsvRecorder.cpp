@@ -8,6 +8,7 @@ CsvRecorder::CsvRecorder(const SupplyModel& model, QObject* parent)
     : QObject(parent), model_(model) {
     connect(&model, &SupplyModel::changed, this, &CsvRecorder::onChanged);
     connect(&model, &SupplyModel::linkEvent, this, &CsvRecorder::onLinkEvent);
+    connect(&model, &SupplyModel::noted, this, &CsvRecorder::onNote);
 }
 
 CsvRecorder::~CsvRecorder() {
@@ -70,6 +71,11 @@ void CsvRecorder::onChanged(Quantity quantity, const QVariant& value, const QDat
 void CsvRecorder::onLinkEvent(LinkEvent event, const QDateTime& time) {
     if (isRecording())
         record(time, {}, linkEventText(event));
+}
+
+void CsvRecorder::onNote(const QString& text, const QDateTime& time) {
+    if (isRecording())
+        record(time, {}, text);
 }
 
 void CsvRecorder::record(const QDateTime& time, const QString& reading, const QString& event) {

@@ -11,7 +11,7 @@ class SupplyModel;
 
 // Records what the supply model announces into a CSV file (see CsvFormat):
 // a row for every reading of the six numbers, the output, the mode and the
-// channel, and a row for every link event, each with the latest value of
+// channel, and a row for every link event and note, each with the latest value of
 // every column. Each row goes to the operating system in one write before
 // the recorder returns, so a crash or a kill loses at most the row being
 // written. A write that fails ends the recording and is reported.
@@ -47,6 +47,7 @@ signals:
 private:
     void onChanged(Quantity quantity, const QVariant& value, const QDateTime& time);
     void onLinkEvent(LinkEvent event, const QDateTime& time);
+    void onNote(const QString& text, const QDateTime& time);
     // Writes a row, or ends the recording and reports the failure.
     void record(const QDateTime& time, const QString& reading, const QString& event);
     bool writeRow(const QDateTime& time, const QString& reading, const QString& event);

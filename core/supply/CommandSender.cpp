@@ -24,6 +24,10 @@ bool CommandSender::sendCommand(const QString& command, Echo echo) {
     return true;
 }
 
+bool CommandSender::isPortOpen() const {
+    return comm_.PortOpen();
+}
+
 bool CommandSender::sendQuery(const QString& query) {
     if (!comm_.PortOpen() || !write(query))
         return false;

@@ -18,6 +18,8 @@ public:
     // shown and nothing is sent. True when the command was written; a write
     // the line refused has closed the port (the window shows that).
     bool sendCommand(const QString& command, Echo echo);
+    // For a sender that reports a closed port itself.
+    bool isPortOpen() const;
 
     // A polling query: written and logged with a lone LF. False, without a
     // message, when the port is closed or the write was refused.

@@ -51,3 +51,15 @@ void SetpointCommands::send(Setpoint setpoint, const QString& entryText) {
     if (sender_.sendCommand(command, CommandSender::Echo::Logged))
         state_.step = row.readBackStep;
 }
+
+SetpointCommands::Outcome SetpointCommands::sendValue(Setpoint setpoint, double value) {
+    const Row& row = rowOf(setpoint);
+    const SetpointLimits& limits = rating_.limits();
+    if (!(limits.*row.lower <= value && value <= limits.*row.upper))
+        return Outcome::OutOfRange;
+    const QString command = Commands::withArgument(row.prefix, NumberText::plainDecimal(value));
+    if (!sender_.isPortOpen() || !sender_.sendCommand(command, CommandSender::Echo::Logged))
+        return Outcome::PortClosed;
+    state_.step = row.readBackStep;
+    return Outcome::Sent;
+}

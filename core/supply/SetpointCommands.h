@@ -13,6 +13,7 @@ struct LinkState;
 class SetpointCommands {
 public:
     enum class Setpoint { Voltage, Current, OverVoltage, OverCurrent };
+    enum class Outcome { Sent, OutOfRange, PortClosed };
 
     SetpointCommands(LinkState& state, const RatingLimits& rating, CommandSender& sender,
                      Notices& notices);
@@ -20,6 +21,10 @@ public:
     // The entry text as the operator typed it; a value outside its limits
     // shows the out-of-range box and sends nothing.
     void send(Setpoint setpoint, const QString& entryText);
+    // A value from elsewhere than an entry (a programmed run, a remote
+    // client): the same test, the same command and the same polling step as
+    // the button, but no box and no message; the caller reports.
+    Outcome sendValue(Setpoint setpoint, double value);
 
 private:
     LinkState& state_;

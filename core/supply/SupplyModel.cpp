@@ -63,6 +63,10 @@ void SupplyModel::reportLinkEvent(LinkEvent event, const QDateTime& time) {
     emit linkEvent(event, time);
 }
 
+void SupplyModel::reportNote(const QString& text, const QDateTime& time) {
+    emit noted(text, time);
+}
+
 void SupplyModel::set(Quantity quantity, QVariant value, const QDateTime& time, QString shown) {
     Reading& r = readings_[index(quantity)];
     r.value = std::move(value);

@@ -85,6 +85,9 @@ public:
     void setText(Quantity quantity, const QString& text, const QDateTime& time);
     void setLink(const QString& portName, const QString& lineSettings);
     void reportLinkEvent(LinkEvent event, const QDateTime& time);
+    // An event of the session beyond the link ("run step 3/10", "limit
+    // exceeded ..."), in the words a recording's event column gives it.
+    void reportNote(const QString& text, const QDateTime& time);
 
     static bool isNumber(Quantity quantity) {
         return index(quantity) <= index(Quantity::OverCurrent);
@@ -93,6 +96,7 @@ public:
 signals:
     void changed(Quantity quantity, const QVariant& value, const QDateTime& time);
     void linkEvent(LinkEvent event, const QDateTime& time);
+    void noted(const QString& text, const QDateTime& time);
 
 private:
     static int index(Quantity quantity) { return int(quantity); }

@@ -21,6 +21,17 @@ void SupplySwitches::toggleOutput() {
     state_.step = PollingStep::Version;
 }
 
+bool SupplySwitches::setOutput(OutputState state) {
+    const bool switchOn = state == OutputState::On;
+    if (!sender_.isPortOpen() ||
+        !sender_.sendCommand(switchOn ? Commands::OutputOn : Commands::OutputOff,
+                             CommandSender::Echo::Silent))
+        return false;
+    showOutput(state);
+    state_.step = PollingStep::Version;
+    return true;
+}
+
 void SupplySwitches::showOutput(OutputState state) {
     shownOutput_ = state;
     emit outputShown(state);

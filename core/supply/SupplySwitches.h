@@ -25,6 +25,9 @@ public:
 
     // The operator's output switch: sends the other state and shows it.
     void toggleOutput();
+    // Switches the output to the state given, as the switch does; false,
+    // without a message, when the port is closed.
+    bool setOutput(OutputState state);
     // A mode or channel becoming selected, by the operator or by a reply
     // that reports another one than selected: the command goes out.
     void selectMode(TrackingMode mode);

@@ -1,0 +1,334 @@
+// Programmed runs and watch limits in the core alone: the list file, the
+// limits check, the run's commands and events, and the watch's alarms.
+#include "program/Automation.h"
+#include "program/ProgramFile.h"
+#include "supply/SupplyLink.h"
+#include "support/ScriptedSerialControl.h"
+
+#include <QSignalSpy>
+#include <QtTest>
+
+#include <memory>
+
+Q_DECLARE_METATYPE(ProgramFile::Problem::Kind)
+
+namespace {
+
+// A link on a scripted serial control, opened on COM3, rated 30 V and 3 A
+// (voltage 0 to 31.5, current 0 to 3.15).
+struct Bench {
+    Bench() : comm(new ScriptedSerialControl), link(std::unique_ptr<SerialControl>(comm)) {
+        link.portSession().toggle({QStringLiteral("COM3"),
+                                   3,
+                                   QStringLiteral("9600"),
+                                   QStringLiteral("NONE"),
+                                   QStringLiteral("8"),
+                                   QStringLiteral("1"),
+                                   {}});
+        link.rating().setVoltageRatingText(QStringLiteral("30  V"));
+        link.rating().setCurrentRatingText(QStringLiteral("3   A"));
+        link.rating().applyVoltageRating();
+        link.rating().applyCurrentRating();
+        comm->writes.clear();
+        QObject::connect(&link.model(), &SupplyModel::noted,
+                         [this](const QString& text) { notes.append(text); });
+    }
+    // The commands written, without their "CR".
+    QStringList commands() const {
+        QStringList out;
+        for (const QByteArray& w : comm->writes)
+            out.append(QString::fromLatin1(w.chopped(2)));
+        return out;
+    }
+
+    // Outlives the link, which reports into it.
+    QStringList notes;
+    ScriptedSerialControl* comm;
+    SupplyLink link;
+};
+
+ProgramStep step(double v, double i, double dwell = 0.1, OutputState out = OutputState::On) {
+    return {v, i, dwell, out};
+}
+
+} // namespace
+
+class TestProgram : public QObject {
+    Q_OBJECT
+private slots:
+    void listFile_data();
+    void listFile();
+    void listFileRefusesTooMany();
+    void listFileRoundTrip();
+    void rampFills();
+    void limitsCheckAgreesWithTheSetButtons_data();
+    void limitsCheckAgreesWithTheSetButtons();
+    void runSendsStepsInOrderAndFinishesOff();
+    void runRefusedBeforeAnythingIsSent();
+    void pauseHoldsAndStopSwitchesOff();
+    void lostLineStopsAndSwitchesOffOnReturn();
+    void watchRaisesOnceAndClearsAfterTwo();
+    void watchSwitchOffEndsARun();
+};
+
+void TestProgram::listFile_data() {
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<int>("steps");       // -1: refused
+    QTest::addColumn<int>("problemLine"); // for a refusal
+    QTest::addColumn<ProgramFile::Problem::Kind>("kind");
+    using K = ProgramFile::Problem::Kind;
+    const QByteArray h = "voltage_V,current_A,dwell_s,output\n";
+    QTest::newRow("plain") << h + "12,1,5,on\n13.8,1,2.5,off\n" << 2 << 0 << K::NoSteps;
+    QTest::newRow("spreadsheet") << QByteArray("\xEF\xBB\xBF"
+                                               "Voltage_V,Current_A,Dwell_s,Output\r\n"
+                                               "\"12\", 1 ,5,ON,,\r\n\r\n1e1,0.5,1,Off\r\n")
+                                 << 2 << 0 << K::NoSteps;
+    QTest::newRow("no last line end") << h + "12,1,5,on" << 1 << 0 << K::NoSteps;
+    QTest::newRow("missing column") << h + "12,1,5,on\n12,1,5\n" << -1 << 3 << K::ColumnCount;
+    QTest::newRow("comma decimal") << h + "12,5,1,5,on\n" << -1 << 2 << K::ColumnCount;
+    QTest::newRow("negative dwell") << h + "12,1,-5,on\n" << -1 << 2 << K::Dwell;
+    QTest::newRow("text in a number") << h + "12,1,5,on\n12V,1,5,on\n" << -1 << 3 << K::NotANumber;
+    QTest::newRow("not a number") << h + "nan,1,5,on\n" << -1 << 2 << K::NotANumber;
+    QTest::newRow("bad output") << h + "12,1,5,1\n" << -1 << 2 << K::Output;
+    QTest::newRow("no header") << QByteArray("12,1,5,on\n") << -1 << 1 << K::NoHeader;
+    QTest::newRow("empty") << QByteArray() << -1 << 1 << K::NoHeader;
+    QTest::newRow("header only") << h << -1 << 0 << K::NoSteps;
+    QTest::newRow("not UTF-8") << h + "12,1,5,\xC4"
+                                      "\n"
+                               << -1 << 0 << K::NotUtf8;
+    QTest::newRow("open quote") << h + "\"12,1,5,on\n" << -1 << 2 << K::ColumnCount;
+    QTest::newRow("long line") << h + QByteArray(2000, ' ') + "12,1,5,on\n"
+                               << -1 << 2 << K::LineTooLong;
+}
+
+void TestProgram::listFile() {
+    QFETCH(QByteArray, bytes);
+    QFETCH(int, steps);
+    const ProgramFile::Result result = ProgramFile::parse(bytes);
+    if (steps >= 0) {
+        QVERIFY2(!result.problem, qPrintable(ProgramFile::describe(*result.problem)));
+        QCOMPARE(int(result.steps.size()), steps);
+        QCOMPARE(result.steps.front().voltage, 12.0);
+        return;
+    }
+    QFETCH(int, problemLine);
+    QFETCH(ProgramFile::Problem::Kind, kind);
+    QVERIFY(result.problem);
+    QVERIFY(result.steps.empty());
+    QCOMPARE(result.problem->kind, kind);
+    QCOMPARE(result.problem->line, problemLine);
+    if (problemLine > 0)
+        QVERIFY(ProgramFile::describe(*result.problem).contains(QString::number(problemLine)));
+}
+
+void TestProgram::listFileRefusesTooMany() {
+    QByteArray bytes = ProgramFile::header().toUtf8() + '\n';
+    for (int i = 0; i < ProgramLimits::MaxSteps; ++i)
+        bytes += "1,1,1,on\n";
+    QCOMPARE(ProgramFile::parse(bytes).steps.size(), size_t(ProgramLimits::MaxSteps));
+    const ProgramFile::Result one = ProgramFile::parse(bytes + "1,1,1,on\n");
+    QCOMPARE(one.problem->kind, ProgramFile::Problem::Kind::TooManySteps);
+    QCOMPARE(one.problem->line, ProgramLimits::MaxSteps + 2);
+    // A hundred thousand rows are refused before they are read line by line.
+    QByteArray huge = ProgramFile::header().toUtf8() + '\n';
+    for (int i = 0; i < 100000; ++i)
+        huge += "12.5,1.25,10,on\n";
+    QCOMPARE(ProgramFile::parse(huge).problem->kind, ProgramFile::Problem::Kind::TooLarge);
+}
+
+void TestProgram::listFileRoundTrip() {
+    const ProgramSteps steps = {step(0.1 + 0.2, 1e-5, 0.1, OutputState::Off),
+                                step(13.8, 2.999999999, 604800), step(0, 0, 1.25)};
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("list.csv"));
+    QString error;
+    QVERIFY(ProgramFile::write(path, steps, &error));
+    const ProgramFile::Result back = ProgramFile::read(path);
+    QVERIFY(!back.problem);
+    QVERIFY(back.steps == steps);
+    QCOMPARE(ProgramFile::read(dir.filePath(QStringLiteral("none.csv"))).problem->kind,
+             ProgramFile::Problem::Kind::Unreadable);
+}
+
+void TestProgram::rampFills() {
+    const std::optional<ProgramSteps> up = rampSteps(true, 10, 12, 5, 10, 1.5);
+    QVERIFY(up);
+    QCOMPARE(up->size(), size_t(5));
+    QCOMPARE(up->front().voltage, 10.0);
+    QCOMPARE(up->at(2).voltage, 11.0);
+    QCOMPARE(up->back().voltage, 12.0);
+    for (const ProgramStep& s : *up)
+        QVERIFY(s.current == 1.5 && s.dwellSeconds == 2.0 && s.output == OutputState::On);
+    const std::optional<ProgramSteps> down = rampSteps(false, 2, 0, 3, 3, 5);
+    QCOMPARE(down->at(1).current, 1.0);
+    QCOMPARE(down->at(1).voltage, 5.0);
+    QVERIFY(!rampSteps(true, 0, 1, 1, 10, 1));  // one step is no ramp
+    QVERIFY(!rampSteps(true, 0, 1, 100, 1, 1)); // 10 ms a step
+}
+
+void TestProgram::limitsCheckAgreesWithTheSetButtons_data() {
+    QTest::addColumn<double>("voltage");
+    QTest::addColumn<double>("current");
+    QTest::addColumn<bool>("outside");
+    QTest::newRow("inside") << 12.0 << 1.0 << false;
+    QTest::newRow("both ends") << 31.5 << 0.0 << false;
+    QTest::newRow("voltage above") << 31.51 << 1.0 << true;
+    QTest::newRow("current above") << 12.0 << 3.16 << true;
+    QTest::newRow("negative") << -1.0 << 1.0 << true;
+    QTest::newRow("current top") << 0.0 << 3.15 << false;
+}
+
+void TestProgram::limitsCheckAgreesWithTheSetButtons() {
+    QFETCH(double, voltage);
+    QFETCH(double, current);
+    QFETCH(bool, outside);
+    Bench bench;
+    const std::vector<int> flagged = ProgramLimits::stepsOutsideLimits(
+        bench.link.rating().limits(), {step(1, 1), step(voltage, current)});
+    QCOMPARE(flagged, outside ? std::vector<int>{1} : std::vector<int>{});
+    using S = SetpointCommands::Setpoint;
+    using O = SetpointCommands::Outcome;
+    const bool refused = bench.link.setpoints().sendValue(S::Voltage, voltage) == O::OutOfRange ||
+                         bench.link.setpoints().sendValue(S::Current, current) == O::OutOfRange;
+    QCOMPARE(refused, outside);
+}
+
+void TestProgram::runSendsStepsInOrderAndFinishesOff() {
+    Bench bench;
+    ProgramRun run(bench.link);
+    QSignalSpy ended(&run, &ProgramRun::ended);
+    ProgramRun::Program program{{step(12, 1), step(13.8, 0.5, 0.1, OutputState::Off)},
+                                2,
+                                QStringLiteral("/tmp/soak.csv"),
+                                false};
+    QCOMPARE(run.start(program), ProgramRun::Start::Started);
+    QCOMPARE(run.start(program), ProgramRun::Start::Busy);
+    QTRY_COMPARE(ended.size(), 1);
+    QCOMPARE(ended.first().first().value<ProgramRun::End>(), ProgramRun::End::Finished);
+    const QStringList on = {"VOLTage:LEVel 12", "CURRent:LEVel 1", "OUTP 1"};
+    const QStringList off = {"OUTP 0", "VOLTage:LEVel 13.8", "CURRent:LEVel 0.5"};
+    QCOMPARE(bench.commands(), on + off + on + off + QStringList{"OUTP 0"});
+    QCOMPARE(bench.notes, QStringList({"run started soak.csv", "run step 1/2", "run step 2/2",
+                                       "run step 1/2", "run step 2/2", "run finished"}));
+    QCOMPARE(bench.link.switches().shownOutput(), OutputState::Off);
+
+    // Kept as it is at the end, when asked.
+    bench.comm->writes.clear();
+    program.repeat = 1;
+    program.keepOutputAtEnd = true;
+    program.steps.pop_back();
+    program.name.clear();
+    QCOMPARE(run.start(program), ProgramRun::Start::Started);
+    QTRY_COMPARE(ended.size(), 2);
+    QCOMPARE(bench.commands(), on);
+    QCOMPARE(bench.notes.mid(6, 1), QStringList{"run started 1 steps"});
+}
+
+void TestProgram::runRefusedBeforeAnythingIsSent() {
+    Bench bench;
+    ProgramRun run(bench.link);
+    QSignalSpy messages(&bench.link.notices(), &Notices::message);
+    ProgramRun::Program program{{step(12, 1), step(40, 1)}, 1, {}, false};
+    QCOMPARE(run.start(program), ProgramRun::Start::OutsideLimits);
+    QCOMPARE(messages.size(), 0);
+    program.steps.pop_back();
+    bench.link.portSession().ClosePort();
+    QCOMPARE(run.start(program), ProgramRun::Start::PortClosed);
+    QCOMPARE(messages.size(), 1);
+    QCOMPARE(messages.first().first().toString(), Notices::PortClosed);
+    program.repeat = ProgramLimits::MaxRepeat + 1;
+    QCOMPARE(run.start(program), ProgramRun::Start::BadRepeat);
+    program.steps.clear();
+    QCOMPARE(run.start(program), ProgramRun::Start::NoSteps);
+    QVERIFY(!run.isActive());
+    QVERIFY(bench.comm->writes.isEmpty());
+    QVERIFY(bench.notes.isEmpty());
+}
+
+void TestProgram::pauseHoldsAndStopSwitchesOff() {
+    Bench bench;
+    ProgramRun run(bench.link);
+    ProgramRun::Program program{{step(5, 1, 0.3), step(6, 1, 0.3)}, ProgramRun::Endless, {}, true};
+    QCOMPARE(run.start(program), ProgramRun::Start::Started);
+    QCOMPARE(run.remainingMsecs(), 600);
+    run.pause();
+    const qint64 left = run.remainingMsecs();
+    QTest::qWait(400);
+    QCOMPARE(run.remainingMsecs(), left);
+    QCOMPARE(run.stepIndex(), 0);
+    run.resume();
+    QTRY_COMPARE(run.stepIndex(), 1);
+    // Stopping switches off even though the end would have kept the output.
+    bench.comm->writes.clear();
+    run.stop();
+    QCOMPARE(bench.commands(), QStringList{"OUTP 0"});
+    QCOMPARE(bench.notes, QStringList({"run started 2 steps", "run step 1/2", "run paused",
+                                       "run resumed", "run step 2/2", "run stopped"}));
+}
+
+void TestProgram::lostLineStopsAndSwitchesOffOnReturn() {
+    Bench bench;
+    ProgramRun run(bench.link);
+    QSignalSpy ended(&run, &ProgramRun::ended);
+    QCOMPARE(run.start({{step(5, 1, 10)}, 1, {}, false}), ProgramRun::Start::Started);
+    bench.comm->vanish();
+    QCOMPARE(ended.size(), 1);
+    QCOMPARE(ended.first().first().value<ProgramRun::End>(), ProgramRun::End::PortGone);
+    QCOMPARE(bench.notes.last(), QStringLiteral("run stopped"));
+    bench.comm->writes.clear();
+    QVERIFY(bench.link.portSession().openQuietly(bench.link.portSession().openedRequest(),
+                                                 LinkEvent::PortReopened));
+    QCOMPARE(bench.commands(), QStringList{"OUTP 0"});
+    // Once only: the next opening sends nothing of the run's.
+    bench.link.portSession().ClosePort();
+    bench.comm->writes.clear();
+    QVERIFY(bench.link.portSession().openQuietly(bench.link.portSession().openedRequest(),
+                                                 LinkEvent::PortOpened));
+    QVERIFY(bench.comm->writes.isEmpty());
+}
+
+void TestProgram::watchRaisesOnceAndClearsAfterTwo() {
+    Bench bench;
+    int switchOffs = 0;
+    WatchLimits watch(bench.link.model(), [&switchOffs] { ++switchOffs; });
+    WatchLimits::Settings settings;
+    settings.current.upper = WatchLimits::Bound{1.2, WatchLimits::Action::SwitchOff};
+    settings.voltage.lower = WatchLimits::Bound{4.8, WatchLimits::Action::Note};
+    QVERIFY(watch.setSettings(settings));
+    QSignalSpy count(&watch, &WatchLimits::alarmCountChanged);
+    SupplyModel& model = bench.link.model();
+    const QDateTime now = QDateTime::currentDateTime();
+    for (double amps : {1.0, 1.25, 1.3, 1.1, 1.25, 1.1, 1.15, 1.19})
+        model.setNumber(Quantity::MeasuredCurrent, amps, now);
+    for (double volts : {5.0, 4.5, 5.0, 5.0})
+        model.setNumber(Quantity::MeasuredVoltage, volts, now);
+    QCOMPARE(bench.notes, QStringList({"limit exceeded measured_current_A 1.25 > 1.2",
+                                       "limit cleared measured_current_A 1.15",
+                                       "limit exceeded measured_voltage_V 4.5 < 4.8",
+                                       "limit cleared measured_voltage_V 5"}));
+    QCOMPARE(switchOffs, 1);
+    QCOMPARE(count.size(), 4);
+    QCOMPARE(watch.alarmCount(), 0);
+
+    settings.current.lower = WatchLimits::Bound{1.5, WatchLimits::Action::Note};
+    QVERIFY(!watch.setSettings(settings)); // lower above upper
+    QVERIFY(watch.settings().current.lower == std::nullopt);
+}
+
+void TestProgram::watchSwitchOffEndsARun() {
+    Bench bench;
+    Automation automation(bench.link);
+    WatchLimits::Settings settings;
+    settings.current.upper = WatchLimits::Bound{1.2, WatchLimits::Action::SwitchOff};
+    QVERIFY(automation.watch().setSettings(settings));
+    QCOMPARE(automation.run().start({{step(12, 1, 10)}, 1, {}, false}), ProgramRun::Start::Started);
+    bench.comm->writes.clear();
+    bench.link.model().setNumber(Quantity::MeasuredCurrent, 1.25, QDateTime::currentDateTime());
+    QVERIFY(!automation.run().isActive());
+    QCOMPARE(bench.commands(), QStringList{"OUTP 0"});
+    QCOMPARE(bench.notes.mid(2),
+             QStringList({"limit exceeded measured_current_A 1.25 > 1.2", "run stopped"}));
+}
+
+QTEST_GUILESS_MAIN(TestProgram)
+#include "test_program.moc"
