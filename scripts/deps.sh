@@ -2,11 +2,12 @@
 # Sourced by the other scripts; installs only what is missing and says what
 # before it does. As root it runs apt-get itself; otherwise through sudo.
 
-# What the two programs need to build.
+# What the programs need to build (prometheus-cpp serves the metrics page).
 velmor_packages=(
     cmake ninja-build g++ pkg-config
     qt6-base-dev qt6-serialport-dev libgl-dev
     qt6-charts-dev libqt6opengl6-dev
+    prometheus-cpp-dev
     fonts-noto-cjk
 )
 # What the tests need besides: GoogleTest, Qt SVG for the icon test, the

@@ -1,7 +1,7 @@
 #!/bin/sh
-# The layers include one way only: app -> core/record -> core/supply ->
-# core/serial -> core/protocol, and nothing in the core includes a widget,
-# picture or chart header.
+# The layers include one way only: app and headless -> core/control ->
+# core/metrics -> core/record -> core/supply -> core/serial -> core/protocol,
+# and nothing in the core includes a widget, picture or chart header.
 root=$1
 status=0
 forbid() {
@@ -12,9 +12,12 @@ forbid() {
         status=1
     fi
 }
-forbid core/protocol 'serial/|supply/|record/|app/'
-forbid core/serial 'supply/|record/|app/'
-forbid core/supply 'record/|app/'
-forbid core/record 'app/'
+forbid core/protocol 'serial/|supply/|record/|metrics/|control/|app/|headless/'
+forbid core/serial 'supply/|record/|metrics/|control/|app/|headless/'
+forbid core/supply 'record/|metrics/|control/|app/|headless/'
+forbid core/record 'metrics/|control/|app/|headless/'
+forbid core/metrics 'control/|app/|headless/'
+forbid core/control 'app/|headless/'
+forbid headless 'app/|Qt(Widgets|Gui|Charts)|Q(Widget|Application)\b'
 forbid core 'Qt(Widgets|Gui|Charts)|Q(Widget|Label|Painter|Pixmap|Icon|Image|Color|Font|Chart)\b'
 exit $status
