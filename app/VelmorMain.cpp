@@ -217,10 +217,13 @@ void VelmorMain::launch(const LaunchOptions& options) {
         ui_.CboCom->setEditText(options.port);
     }
     QString error;
-    if (options.metrics &&
-        !controller_.serveMetrics(*options.metrics, ui_.CboCom->currentText(), &error))
-        message_.show(tr("指标服务未能启动：") + error);
+    const bool served =
+        !options.metrics ||
+        controller_.serveMetrics(*options.metrics, ui_.CboCom->currentText(), &error);
     controller_.launch(options, portRequest());
+    // Said last, so that the opening of the port does not clear it.
+    if (!served)
+        message_.show(tr("指标服务未能启动：") + error);
 }
 
 QString VelmorMain::statusText(bool open, const PortRequest& request) {
