@@ -113,7 +113,6 @@ class TestRunController : public QObject {
 private slots:
     void launchOrderWhenThePortStaysAway_data();
     void launchOrderWhenThePortStaysAway();
-    void launchRecordsFromTheStart();
     void everyOpeningDecodesAndRecords_data();
     void everyOpeningDecodesAndRecords();
     void metricsPageAfterAPollingCycle();
@@ -147,34 +146,6 @@ void TestRunController::launchOrderWhenThePortStaysAway() {
     // Polling asked for at launch starts once the port is open.
     QCOMPARE(run.controller.link().polling().isPolling(), reconnect);
     QCOMPARE(boxes.size(), reconnect ? 0 : 1);
-}
-
-void TestRunController::launchRecordsFromTheStart() {
-    QTemporaryDir dir;
-    ScriptedRun run;
-    LaunchOptions options = launchOn(QStringLiteral("COM3"), false);
-    options.recordPath = dir.filePath(QStringLiteral("run.csv"));
-    QSignalSpy refused(&run.controller, &RunController::recordingRefused);
-    run.controller.launch(options, RunController::requestFor(options));
-    QVERIFY(run.controller.recorder().isRecording());
-    run.tick();
-    run.controller.finish();
-    QCOMPARE(recordedEvents(options.recordPath),
-             QStringList({"recording started COM3 9600,N,8,1", "polling stopped", "port closed",
-                          "recording stopped"}));
-    QCOMPARE(readingRows(options.recordPath), 1);
-
-    QCOMPARE(refused.size(), 0);
-
-    // A file that exists is refused and left as it was; the port opens all
-    // the same.
-    ScriptedRun again;
-    QSignalSpy refusedAgain(&again.controller, &RunController::recordingRefused);
-    again.controller.launch(options, RunController::requestFor(options));
-    QCOMPARE(refusedAgain.size(), 1);
-    QVERIFY(again.comm->PortOpen());
-    QVERIFY(!again.controller.recorder().isRecording());
-    QCOMPARE(recordedEvents(options.recordPath).last(), QStringLiteral("recording stopped"));
 }
 
 void TestRunController::everyOpeningDecodesAndRecords_data() {
