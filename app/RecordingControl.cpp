@@ -83,13 +83,6 @@ void RecordingControl::stop() {
     recorder_.stop();
 }
 
-bool RecordingControl::startAt(const QString& path) {
-    if (recorder_.start(path, CsvRecorder::Existing::Refuse))
-        return true;
-    report(recorder_.errorString());
-    return false;
-}
-
 void RecordingControl::showRecording(bool recording) {
     menu_.setRecording(recording);
     indicator_->setToolTip(recording ? QDir::toNativeSeparators(recorder_.fileName()) : QString());

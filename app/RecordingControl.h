@@ -44,16 +44,14 @@ public:
     void toggle();
     void chooseAndStart();
     void stop();
-    // A recording asked for at start-up: no dialog, and a file that exists
-    // is refused. False, reported as any failure, when it cannot start.
-    bool startAt(const QString& path);
+    // A recording that failed, or could not start, for the reason given.
+    void report(const QString& reason);
 
     const QLabel& indicator() const { return *indicator_; }
 
 private:
     void showRecording(bool recording);
     void showRows(qint64 rows);
-    void report(const QString& reason);
 
     CsvRecorder& recorder_;
     ReadoutMenu& menu_;

@@ -29,9 +29,10 @@ Controls builtControls(QWidget* window) {
 
 VelmorMain::VelmorMain(std::unique_ptr<SerialControl> comm, PortDirectory ports, QWidget* parent)
     : QWidget(parent), ui_(builtControls(this)), ports_(std::move(ports)),
-      link_(std::move(comm), this), boxes_(this), message_(state_, *ui_.msgLab),
+      controller_(std::move(comm), this), link_(controller_.link()), boxes_(this),
+      message_(state_, *ui_.msgLab),
       logView_(link_.trafficLog(), *ui_.TxtReceive, *ui_.TxtRXCount, *ui_.TxtTXCount),
-      portList_(state_, ports_, *ui_.CboCom), tools_(*this, link_, ui_, message_, boxes_) {
+      portList_(state_, ports_, *ui_.CboCom), tools_(*this, controller_, ui_, message_, boxes_) {
     setObjectName(QStringLiteral("VelmorMain"));
     setWindowTitle(tr("Velmor电源监控-V3.5"));
     // The installed icon has every size the desktop asks for; a build that is
@@ -78,9 +79,11 @@ void VelmorMain::wireLink() {
             [this] { boxes_.show(MessageBoxes::outOfRange()); });
 
     PortSession& session = link_.portSession();
-    connect(&session, &PortSession::statusShown, ui_.TxtStatus, &QLineEdit::setText);
+    connect(&session, &PortSession::statusShown, this, [this](const PortRequest& request) {
+        ui_.TxtStatus->setText(statusText(true, request));
+    });
     connect(&session, &PortSession::openStateShown, this,
-            [this](bool open, const QString& status) { showOpenState(open, status); });
+            [this](bool open, const PortRequest& request) { showOpenState(open, request); });
     connect(&session, &PortSession::lampsShown, this, [this](bool open) { showLamps(open); });
 
     PollingCycle& polling = link_.polling();
@@ -196,8 +199,7 @@ PortRequest VelmorMain::portRequest() const {
 }
 
 void VelmorMain::CmdSwitch_Click() {
-    tools_.portSwitchPressed();
-    link_.portSession().toggle(portRequest());
+    controller_.switchPort(portRequest());
 }
 
 void VelmorMain::launch(const LaunchOptions& options) {
@@ -207,28 +209,33 @@ void VelmorMain::launch(const LaunchOptions& options) {
         ui_.CboDatabit->setEditText(options.settings->dataBits);
         ui_.CboStopbit->setEditText(options.settings->stopBits);
     }
-    if (options.reconnect)
-        tools_.menu().autoReconnect()->setChecked(true);
     if (!options.port.isEmpty()) {
         if (options.port.startsWith(u'/'))
             launchDevice_ = options.port;
         ui_.CboCom->setEditText(options.port);
-        if (!options.reconnect)
-            CmdSwitch_Click();
-        else if (!link_.portSession().openQuietly(portRequest(), LinkEvent::PortOpened))
-            tools_.keepTrying(portRequest(), options.poll);
-        if (options.poll && MSComm().PortOpen())
-            SeekCmd_Click();
     }
-    if (!options.recordPath.isEmpty())
-        tools_.recording().startAt(options.recordPath);
+    QString error;
+    const bool served =
+        !options.metrics ||
+        controller_.serveMetrics(*options.metrics, ui_.CboCom->currentText(), &error);
+    controller_.launch(options, portRequest());
+    // Said last, so that the opening of the port does not clear it.
+    if (!served)
+        message_.show(tr("指标服务未能启动：") + error);
 }
 
-void VelmorMain::showOpenState(bool open, const QString& status) {
+QString VelmorMain::statusText(bool open, const PortRequest& request) {
+    if (!open)
+        return QStringLiteral("STATUS：COM Port Cloced");
+    return QStringLiteral("STATUS：") + request.portText + QStringLiteral(" OPEND，") +
+           settingsText(request);
+}
+
+void VelmorMain::showOpenState(bool open, const PortRequest& request) {
     ui_.CmdSwitch->setText(open ? Controls::tr("关闭串口") : Controls::tr("打开串口"));
     ui_.ImgSwitchOn->setVisible(open);
     ui_.ImgSwitchOff->setVisible(!open);
-    ui_.TxtStatus->setText(status);
+    ui_.TxtStatus->setText(statusText(open, request));
 }
 
 void VelmorMain::showLamps(bool open) {
@@ -237,7 +244,7 @@ void VelmorMain::showLamps(bool open) {
 }
 
 void VelmorMain::SeekCmd_Click() {
-    link_.polling().toggle();
+    controller_.togglePolling();
 }
 
 void VelmorMain::Command1_Click() {

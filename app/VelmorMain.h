@@ -1,6 +1,5 @@
 #pragma once
 
-#include "CommandLine.h"
 #include "Controls.h"
 #include "LogView.h"
 #include "MessageBoxes.h"
@@ -8,6 +7,8 @@
 #include "OperatorTools.h"
 #include "PanelState.h"
 #include "PortList.h"
+#include "control/CommandLine.h"
+#include "control/RunController.h"
 #include "serial/PortDirectory.h"
 #include "supply/SupplyLink.h"
 
@@ -15,9 +16,9 @@
 
 #include <memory>
 
-// The one window. It owns every control and the supply link, shows what the
-// link and its model announce, and turns the operator's events into calls on
-// the link. Start-up runs when it is created.
+// The one window. It owns every control and the run's controller, shows what
+// the link and its model announce, and turns the operator's events into
+// calls on the controller and the link. Start-up runs when it is created.
 class VelmorMain : public QWidget {
     Q_OBJECT
 public:
@@ -31,6 +32,7 @@ public:
     PanelState& panelState() { return state_; }
     const Controls& controls() const { return ui_; }
     SupplyLink& link() { return link_; }
+    RunController& controller() { return controller_; }
     SerialControl& MSComm() { return link_.MSComm(); }
     TrafficLog& trafficLog() { return link_.trafficLog(); }
     MessageLine& messageLine() { return message_; }
@@ -68,10 +70,12 @@ public:
 
     OperatorTools& tools() { return tools_; }
     // What the command line asked for, once the window is shown: the lists
-    // filled, the port opened as the port button opens it (or tried again
-    // and again, without a box, when reconnecting), polling and recording
-    // started.
+    // show the port and settings asked for, the metrics page is served, and
+    // the controller launches the run from what the lists show.
     void launch(const LaunchOptions& options);
+
+    // The status line's text for an open port, or for a closed one.
+    static QString statusText(bool open, const PortRequest& request);
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -83,13 +87,14 @@ private:
     void showVoltageLimits(const SetpointLimits& limits);
     void showCurrentLimits(const SetpointLimits& limits);
     void showReading(Quantity quantity, const QVariant& value);
-    void showOpenState(bool open, const QString& status);
+    void showOpenState(bool open, const PortRequest& request);
     void showLamps(bool open);
 
     PanelState state_;
     Controls ui_;
     PortDirectory ports_;
-    SupplyLink link_;
+    RunController controller_;
+    SupplyLink& link_;
     MessageBoxes boxes_;
     MessageLine message_;
     LogView logView_;

@@ -1,7 +1,7 @@
 #include "app/AppId.h"
-#include "app/CommandLine.h"
 #include "app/Translations.h"
 #include "app/VelmorMain.h"
+#include "control/CommandLine.h"
 #include "serial/QtSerialControl.h"
 
 #include <QApplication>
@@ -23,13 +23,13 @@ int main(int argc, char** argv) {
     // Help and version need no display: they are answered before the
     // toolkit starts. Anything else is read once Qt has taken its own
     // options (-platform, -style...) off the command line.
-    const CommandLine early = CommandLine::parse(rawArguments(argc, argv));
+    const CommandLine early = CommandLine::parse(rawArguments(argc, argv), Program::window());
     if (early.outcome == CommandLine::Outcome::Help ||
         early.outcome == CommandLine::Outcome::Version)
         return early.finish();
 
     QApplication app(argc, argv);
-    const CommandLine line = CommandLine::parse(QCoreApplication::arguments());
+    const CommandLine line = CommandLine::parse(QCoreApplication::arguments(), Program::window());
     if (line.outcome != CommandLine::Outcome::Run)
         return line.finish();
     const Translations translations(

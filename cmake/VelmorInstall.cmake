@@ -1,5 +1,6 @@
-# What `cmake --install` puts where: the two programs, and beside the panel its
-# desktop entry, icons and AppStream metainfo; manual pages; documentation.
+# What `cmake --install` puts where: the programs, and beside the panel its
+# desktop entry, icons and AppStream metainfo; the headless program's service
+# template; manual pages; documentation.
 
 include(GNUInstallDirs)
 
@@ -61,6 +62,18 @@ if(TARGET velmor-monitor)
         install(FILES ${png} RENAME ${VELMOR_APP_ID}.png
             DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/${side}x${side}/apps)
     endforeach()
+endif()
+
+# Debian 12 keeps the units of packages in /lib; a relative folder installs
+# under the prefix, as a test of the install does.
+set(VELMOR_SYSTEMD_UNIT_DIR lib/systemd/system
+    CACHE STRING "Where the service template of velmor-headless goes")
+if(TARGET velmor-headless)
+    install(TARGETS velmor-headless RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+    velmor_compressed(${velmor_dist}/man/velmor-headless.1 velmor-headless.1)
+    install(FILES ${velmor_made}/velmor-headless.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+    install(FILES ${velmor_dist}/systemd/velmor-headless@.service
+        DESTINATION ${VELMOR_SYSTEMD_UNIT_DIR})
 endif()
 
 if(TARGET velmor-supply-sim)

@@ -21,8 +21,10 @@ channel; it sends setpoints within the limits of the supply's rating, switches
 the output, the tracking mode and the channel, reads the firmware version and
 the identification string, and logs the traffic with byte counters.
 
-The package also holds velmor-supply-sim, a simulated supply on a
-pseudo-terminal, to try the panel without hardware.]=])
+The package also holds velmor-headless, which polls and records a supply
+without a window (a systemd service per serial device, metrics for
+Prometheus), and velmor-supply-sim, a simulated supply on a pseudo-terminal,
+to try the panel without hardware.]=])
 
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_MAINTAINER "${VELMOR_PACKAGE_MAINTAINER}")

@@ -2,15 +2,16 @@
 # Sourced by the other scripts; installs only what is missing and says what
 # before it does. As root it runs apt-get itself; otherwise through sudo.
 
-# What the two programs need to build: lupdate and lrelease (qt6-tools-dev,
-# qt6-l10n-tools) build the English catalogue, and Qt's own catalogues
+# What the programs need to build: lupdate and lrelease (qt6-tools-dev,
+# qt6-l10n-tools) build the English catalogue, Qt's own catalogues
 # (qt6-translations-l10n) put the boxes and file dialogs in the panel's
-# language.
+# language, and prometheus-cpp serves the metrics page.
 velmor_packages=(
     cmake ninja-build g++ pkg-config
     qt6-base-dev qt6-serialport-dev libgl-dev
     qt6-charts-dev libqt6opengl6-dev
     qt6-tools-dev qt6-l10n-tools qt6-translations-l10n
+    prometheus-cpp-dev
     fonts-noto-cjk
 )
 # What the tests need besides: GoogleTest, Qt SVG for the icon test, the

@@ -1,7 +1,8 @@
 #!/bin/sh
-# The layers include one way only: app -> core/program -> core/record ->
-# core/supply -> core/serial -> core/protocol, and nothing in the core includes a widget,
-# picture or chart header.
+# The layers include one way only: app and headless -> core/control ->
+# core/metrics -> core/program -> core/record -> core/supply -> core/serial ->
+# core/protocol, and nothing in the core includes a widget, picture or chart
+# header.
 root=$1
 status=0
 forbid() {
@@ -12,10 +13,13 @@ forbid() {
         status=1
     fi
 }
-forbid core/protocol 'serial/|supply/|record/|program/|app/'
-forbid core/serial 'supply/|record/|program/|app/'
-forbid core/supply 'record/|program/|app/'
-forbid core/record 'program/|app/'
-forbid core/program 'app/'
+forbid core/protocol 'serial/|supply/|record/|program/|metrics/|control/|app/|headless/'
+forbid core/serial 'supply/|record/|program/|metrics/|control/|app/|headless/'
+forbid core/supply 'record/|program/|metrics/|control/|app/|headless/'
+forbid core/record 'program/|metrics/|control/|app/|headless/'
+forbid core/program 'metrics/|control/|app/|headless/'
+forbid core/metrics 'control/|app/|headless/'
+forbid core/control 'app/|headless/'
+forbid headless 'app/|Qt(Widgets|Gui|Charts)|Q(Widget|Application)\b'
 forbid core 'Qt(Widgets|Gui|Charts)|Q(Widget|Label|Painter|Pixmap|Icon|Image|Color|Font|Chart)\b'
 exit $status

@@ -1,4 +1,4 @@
-#include "app/CommandLine.h"
+#include "control/CommandLine.h"
 #include "serial/PortDirectory.h"
 
 #include <QDir>
@@ -18,7 +18,8 @@ bool settingsAre(const LaunchOptions& o, const QStringList& texts) {
 }
 
 CommandLine parse(const QStringList& args) {
-    return CommandLine::parse(QStringList{QStringLiteral("velmor-monitor")} + args);
+    return CommandLine::parse(QStringList{QStringLiteral("velmor-monitor")} + args,
+                              Program::window());
 }
 
 } // namespace
@@ -120,6 +121,20 @@ void TestCommandLine::goodLines_data() {
                                               o.port == "/dev/ttyACM0" &&
                                               settingsAre(o, {"4800", "NONE", "8", "2"});
                                    });
+    QTest::newRow("metrics alone") << QStringList{"--metrics"} << Check([](const LaunchOptions& o) {
+        return o.metrics && o.metrics->address == QHostAddress(QHostAddress::LocalHost) &&
+               o.metrics->port == MetricsAddress::DefaultPort;
+    });
+    QTest::newRow("metrics on an address")
+        << QStringList{"--metrics=0.0.0.0:9100"} << Check([](const LaunchOptions& o) {
+               return o.metrics && o.metrics->text() == QLatin1String("0.0.0.0:9100");
+           });
+    QTest::newRow("metrics on IPv6")
+        << QStringList{"--metrics=[::1]:9100"} << Check([](const LaunchOptions& o) {
+               return o.metrics && o.metrics->text() == QLatin1String("[::1]:9100");
+           });
+    QTest::newRow("no metrics") << QStringList{"--port", "COM3"}
+                                << Check([](const LaunchOptions& o) { return !o.metrics; });
 }
 
 void TestCommandLine::goodLines() {
@@ -164,6 +179,13 @@ void TestCommandLine::badLines_data() {
     QTest::newRow("language not offered") << QStringList{"--lang", "fr"} << "fr";
     QTest::newRow("language with territory") << QStringList{"--lang", "en_US"} << "en_US";
     QTest::newRow("language twice") << QStringList{"--lang", "en", "--lang", "zh"} << "--lang";
+    QTest::newRow("metrics port 0") << QStringList{"--metrics=127.0.0.1:0"} << "--metrics";
+    QTest::newRow("metrics port too big") << QStringList{"--metrics=127.0.0.1:65536"} << "65536";
+    QTest::newRow("metrics without port") << QStringList{"--metrics=127.0.0.1"} << "--metrics";
+    QTest::newRow("metrics host name") << QStringList{"--metrics=localhost:9100"} << "localhost";
+    QTest::newRow("metrics IPv6 unbracketed") << QStringList{"--metrics=::1:9100"} << "--metrics";
+    QTest::newRow("metrics twice")
+        << QStringList{"--metrics", "--metrics=[::1]:1"} << "more than once";
 }
 
 void TestCommandLine::badLines() {
@@ -181,15 +203,26 @@ void TestCommandLine::helpAndVersion() {
         const CommandLine line = parse({"--port", "COM3", help});
         QCOMPARE(line.outcome, CommandLine::Outcome::Help);
         for (const char* option : {"--port", "--settings", "--poll", "--record", "--reconnect",
-                                   "--lang", "--help", "--version"})
+                                   "--metrics", "--lang", "--help", "--version"})
             QVERIFY2(line.message.contains(QLatin1String(option)), option);
     }
-    const CommandLine version = parse({"--version"});
-    QCOMPARE(version.outcome, CommandLine::Outcome::Version);
-    QVERIFY2(QRegularExpression(QStringLiteral("^velmor-monitor \\d+\\.\\d+\\.\\d+\\n$"))
-                 .match(version.message)
-                 .hasMatch(),
-             qPrintable(version.message));
+    // Each program's help and version name that program.
+    for (const Program& program : {Program::window(), Program::headless()}) {
+        const CommandLine help = CommandLine::parse({"x", "--help"}, program);
+        QVERIFY2(help.message.startsWith("Usage: " + program.name + " [options]\n"),
+                 qPrintable(help.message));
+        QVERIFY(help.message.contains(program.description));
+        const CommandLine version = CommandLine::parse({"x", "--version"}, program);
+        QCOMPARE(version.outcome, CommandLine::Outcome::Version);
+        QVERIFY2(QRegularExpression(u'^' + program.name + QStringLiteral(" \\d+\\.\\d+\\.\\d+\\n$"))
+                     .match(version.message)
+                     .hasMatch(),
+                 qPrintable(version.message));
+    }
+    // The headless program has nothing to do without a port.
+    const CommandLine portless = CommandLine::parse({"x", "--poll"}, Program::headless());
+    QCOMPARE(portless.outcome, CommandLine::Outcome::Error);
+    QVERIFY(portless.message.startsWith(QLatin1String("--port")));
 }
 
 void TestCommandLine::exitCodes() {

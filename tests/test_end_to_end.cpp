@@ -156,7 +156,7 @@ void TestEndToEnd::recordingAgreesWithTheReadOuts() {
     bench.press("OutPutButton");
     QTemporaryDir dir;
     const QString file = dir.filePath(QStringLiteral("run.csv"));
-    CsvRecorder& recorder = bench.window->tools().recorder();
+    CsvRecorder& recorder = bench.window->controller().recorder();
     QVERIFY(recorder.start(file, CsvRecorder::Existing::Refuse));
     bench.cycles(2);
     recorder.stop();
@@ -172,10 +172,12 @@ void TestEndToEnd::recordingAgreesWithTheReadOuts() {
             last = line;
     }
     const QStringList row = RecordedCsv::fields(last);
-    const QPair<const char*, const char*> readOuts[] = {
-        {"measured_voltage_V", "ReadVolLab"}, {"measured_current_A", "ReadCurrentLab"},
-        {"set_voltage_V", "CVLab"},           {"set_current_A", "CCLab"},
-        {"ovp_V", "OVPLab"},                  {"ocp_A", "OCPLab"}};
+    const QPair<const char*, const char*> readOuts[] = {{"measured_voltage_V", "ReadVolLab"},
+                                                        {"measured_current_A", "ReadCurrentLab"},
+                                                        {"set_voltage_V", "CVLab"},
+                                                        {"set_current_A", "CCLab"},
+                                                        {"ovp_V", "OVPLab"},
+                                                        {"ocp_A", "OCPLab"}};
     for (const auto& [columnName, label] : readOuts) {
         const QString recorded = row.at(RecordedCsv::column(columnName));
         QVERIFY2(!recorded.isEmpty(), columnName);
@@ -184,7 +186,7 @@ void TestEndToEnd::recordingAgreesWithTheReadOuts() {
     QCOMPARE(row.at(RecordedCsv::column("set_voltage_V")), QStringLiteral("7.25"));
     QCOMPARE(row.at(RecordedCsv::column("output")),
              bench.text("OutPutButton") == QStringLiteral("关") ? QStringLiteral("on")
-                                                                 : QStringLiteral("off"));
+                                                                : QStringLiteral("off"));
     QCOMPARE(row.at(RecordedCsv::column("output")), QStringLiteral("on"));
     QCOMPARE(row.at(RecordedCsv::column("mode")), QStringLiteral("independent"));
     QCOMPARE(row.at(RecordedCsv::column("channel")), QStringLiteral("1"));

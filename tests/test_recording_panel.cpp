@@ -26,7 +26,7 @@ namespace {
 // answers from a list.
 struct RecordingPanel {
     RecordingPanel()
-        : model(panel.link.model()), recorder(panel.window->tools().recorder()),
+        : model(panel.link.model()), recorder(panel.window->controller().recorder()),
           menu(panel.window->tools().menu()), control(panel.window->tools().recording()) {
         control.replaceChooser([this](const QString& proposed) {
             proposals.append(proposed);
@@ -82,7 +82,7 @@ private slots:
     void ctrlRToggles();
     void failedWriteIsReportedAndPollingGoesOn();
     void fileThatCannotBeCreatedIsReported();
-    void startAtRefusesAnExistingFile();
+    void launchRecordingRefusesAnExistingFile();
     void proposedNameCarriesTheTime();
     void portPluggedInLaterAppearsWhenTheListDropsDown();
     void thePanelsPortListRescansWhenItDropsDown();
@@ -225,7 +225,7 @@ void TestRecordingPanel::fileThatCannotBeCreatedIsReported() {
     QTRY_COMPARE(r.panel.boxes.size(), 1);
 }
 
-void TestRecordingPanel::startAtRefusesAnExistingFile() {
+void TestRecordingPanel::launchRecordingRefusesAnExistingFile() {
     RecordingPanel r;
     const QString existing = r.file("existing.csv");
     {
@@ -233,13 +233,18 @@ void TestRecordingPanel::startAtRefusesAnExistingFile() {
         QVERIFY(file.open(QIODevice::WriteOnly));
         file.write("keep me\n");
     }
-    QVERIFY(!r.control.startAt(existing));
+    LaunchOptions options;
+    options.recordPath = existing;
+    r.panel.window->launch(options);
+    QVERIFY(!r.recorder.isRecording());
     QVERIFY(r.panel.text("msgLab").startsWith(RecordingControl::failurePrefix()));
     QFile file(existing);
     QVERIFY(file.open(QIODevice::ReadOnly));
     QCOMPARE(file.readAll(), QByteArray("keep me\n"));
 
-    QVERIFY(r.control.startAt(r.file("new.csv")));
+    options.recordPath = r.file("new.csv");
+    r.panel.window->launch(options);
+    QVERIFY(r.recorder.isRecording());
     QVERIFY(r.indicatorShown());
     QCOMPARE(r.proposals.size(), 0);
 }

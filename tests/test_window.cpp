@@ -8,6 +8,7 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QRadioButton>
+#include <QTcpServer>
 #include <QTimer>
 #include <QToolButton>
 #include <QtTest>
@@ -31,6 +32,7 @@ private slots:
     void messageLineCountdown();
     void messageReplacedRestartsCount();
     void exitClosesPort();
+    void metricsAddressInUseGoesToTheMessageLine();
 
 private:
     std::unique_ptr<Translations> translations_;
@@ -367,6 +369,23 @@ void TestWindow::exitClosesPort() {
     panel.find<QToolButton>("EndCmd")->click();
     QVERIFY(!panel.comm->PortOpen());
     QVERIFY(!panel.window->isVisible());
+}
+
+void TestWindow::metricsAddressInUseGoesToTheMessageLine() {
+    QTcpServer busy;
+    QVERIFY(busy.listen(QHostAddress::LocalHost, 0));
+    PanelFixture panel;
+    LaunchOptions options;
+    options.port = QStringLiteral("COM3");
+    options.metrics = MetricsAddress{QHostAddress(QHostAddress::LocalHost), busy.serverPort()};
+    panel.window->launch(options);
+    // The run goes on without the page; no box comes up.
+    QVERIFY(panel.comm->PortOpen());
+    QVERIFY(!panel.window->controller().metrics());
+    QVERIFY(panel.boxes.isEmpty());
+    const QString message = panel.text("msgLab");
+    QVERIFY2(message.contains("127.0.0.1:" + QString::number(busy.serverPort())),
+             qPrintable(message));
 }
 
 QTEST_MAIN(TestWindow)

@@ -70,7 +70,10 @@ bool SerialControl::Output(const QString& text) {
 QString SerialControl::Input() {
     if (!open_)
         return {};
-    return QString::fromLatin1(readDevice());
+    const QByteArray bytes = readDevice();
+    if (!bytes.isEmpty())
+        emit bytesRead(bytes.size());
+    return QString::fromLatin1(bytes);
 }
 
 void SerialControl::deviceReceived() {

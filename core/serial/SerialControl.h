@@ -75,6 +75,8 @@ signals:
     void lineLost();
     // Bytes written to the line, after each successful write.
     void bytesWritten(qint64 count);
+    // Bytes taken from the control by Input().
+    void bytesRead(qint64 count);
 
 protected:
     // Opens the port's device, or the device path when one is set.

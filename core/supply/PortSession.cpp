@@ -5,8 +5,6 @@
 #include "protocol/NumberText.h"
 #include "serial/SerialControl.h"
 
-const QString PortSession::ClosedStatus = QStringLiteral("STATUS：COM Port Cloced");
-
 namespace {
 
 QString lineSettingsText(const QString& baud, const QString& parity, qint16 dataBits,
@@ -22,17 +20,17 @@ QString settingsText(const PortRequest& request) {
            request.stopBits;
 }
 
-QString openStatus(const PortRequest& request) {
-    return QStringLiteral("STATUS：") + request.portText + QStringLiteral(" OPEND，") +
-           settingsText(request);
+PortSession::PortSession(SerialControl& comm, Notices& notices, SupplyModel& model, QObject* parent)
+    : QObject(parent), comm_(comm), notices_(notices), model_(model) {
+    qRegisterMetaType<PortRequest>();
 }
 
-PortSession::PortSession(SerialControl& comm, Notices& notices, SupplyModel& model, QObject* parent)
-    : QObject(parent), comm_(comm), notices_(notices), model_(model) {}
+bool PortSession::bPortOpen() const {
+    return comm_.PortOpen();
+}
 
 void PortSession::toggle(const PortRequest& request) {
-    bPortOpen_ = comm_.PortOpen();
-    if (bPortOpen_) {
+    if (bPortOpen()) {
         ClosePort();
     } else {
         Settings settings;
@@ -41,7 +39,6 @@ void PortSession::toggle(const PortRequest& request) {
         ConfigureAndOpenPort(request, settings);
         ReopenPortFromPanel(request);
     }
-    bPortOpen_ = comm_.PortOpen();
     emit lampsShown(comm_.PortOpen());
     if (comm_.PortOpen()) {
         emit notices_.messageCleared();
@@ -65,14 +62,11 @@ bool PortSession::configure(const Settings& settings) {
                                               settings.stopBits));
 }
 
-void PortSession::ConfigureAndOpenPort(const PortRequest& request, const Settings& settings) {
+bool PortSession::openLine(const Settings& settings) {
     if (comm_.PortOpen())
         (void)comm_.setPortOpen(false);
-    if (!configure(settings)) {
-        emit notices_.message(Notices::translated(Notices::PortMissing));
-        ClosePort();
-        return;
-    }
+    if (!configure(settings))
+        return false;
     comm_.setInBufferSize(1024);
     comm_.setOutBufferSize(1024);
     comm_.setInBufferCount(0);
@@ -81,12 +75,16 @@ void PortSession::ConfigureAndOpenPort(const PortRequest& request, const Setting
     comm_.setRThreshold(1);
     comm_.setOutBufferCount(0);
     comm_.setInBufferCount(0);
-    if (!comm_.setPortOpen(true)) {
+    return comm_.setPortOpen(true);
+}
+
+void PortSession::ConfigureAndOpenPort(const PortRequest& request, const Settings& settings) {
+    if (!openLine(settings)) {
         emit notices_.message(Notices::translated(Notices::PortMissing));
         ClosePort();
         return;
     }
-    emit statusShown(comm_.PortOpen() ? openStatus(request) : ClosedStatus);
+    emit statusShown(request);
 }
 
 void PortSession::ReopenPortFromPanel(const PortRequest& request) {
@@ -99,9 +97,7 @@ void PortSession::ReopenPortFromPanel(const PortRequest& request) {
 }
 
 void PortSession::OpenPort(const PortRequest& request, const Settings& settings) {
-    if (comm_.PortOpen())
-        (void)comm_.setPortOpen(false);
-    if (!configure(settings) || !comm_.setPortOpen(true)) {
+    if (!openLine(settings)) {
         emit notices_.openFailed();
         ClosePort();
         return;
@@ -111,10 +107,8 @@ void PortSession::OpenPort(const PortRequest& request, const Settings& settings)
 
 bool PortSession::openQuietly(const PortRequest& request, LinkEvent event) {
     Settings settings;
-    if (comm_.PortOpen() || !readSettings(request, settings) || !configure(settings) ||
-        !comm_.setPortOpen(true))
+    if (comm_.PortOpen() || !readSettings(request, settings) || !openLine(settings))
         return false;
-    bPortOpen_ = true;
     showOpenState(true, request);
     opened(request, event);
     return true;
@@ -137,7 +131,6 @@ void PortSession::ClosePort() {
 
 void PortSession::PortLost() {
     ClosePort();
-    bPortOpen_ = false;
     emit notices_.message(Notices::translated(Notices::PortMissing));
     closeReported(LinkEvent::PortLost);
 }
@@ -148,5 +141,5 @@ void PortSession::closeReported(LinkEvent event) {
 }
 
 void PortSession::showOpenState(bool open, const PortRequest& request) {
-    emit openStateShown(open, open ? openStatus(request) : ClosedStatus);
+    emit openStateShown(open, open ? request : PortRequest{});
 }

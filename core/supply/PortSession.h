@@ -22,18 +22,19 @@ struct PortRequest {
     QString device;
 };
 
-// Opening and closing the port with the panel's line settings, and what the
-// panel shows of it: the status line, the button's caption and the lamps.
+Q_DECLARE_METATYPE(PortRequest)
+
+// Opening and closing the port with the panel's line settings, and when a
+// front end shows the open state: its status line, its button and its lamps.
+// Every opening, whoever asks for it, prepares the control the same way.
 class PortSession : public QObject {
     Q_OBJECT
 public:
-    static const QString ClosedStatus; // "STATUS：COM Port Cloced"
-
     PortSession(SerialControl& comm, Notices& notices, SupplyModel& model,
                 QObject* parent = nullptr);
 
-    // The open state as last read by the port switch.
-    bool bPortOpen() const { return bPortOpen_; }
+    // A view of the serial control's open state, which alone holds it.
+    bool bPortOpen() const;
 
     // The port switch: closes an open port, or opens the requested one
     // (configured and opened, then closed and opened once more).
@@ -50,9 +51,11 @@ public:
     bool openQuietly(const PortRequest& request, LinkEvent event);
 
 signals:
-    void statusShown(const QString& status);
-    // Caption, lamps and status follow the open state.
-    void openStateShown(bool open, const QString& status);
+    // The status line is to show the port open with `request`.
+    void statusShown(const PortRequest& request);
+    // Caption, lamps and status follow the open state; `request` is the
+    // opened one, empty when closed.
+    void openStateShown(bool open, const PortRequest& request);
     // Only the lamps follow the open state.
     void lampsShown(bool open);
 
@@ -69,6 +72,10 @@ private:
     // The request's settings converted; nothing when the data or stop bits
     // are not a number that fits 16 bits.
     bool readSettings(const PortRequest& request, Settings& settings) const;
+    // The one opening: configures the control with the settings, prepares
+    // its buffers and thresholds so that replies raise the receive event,
+    // and opens it. False when the control refuses any of it.
+    bool openLine(const Settings& settings);
     void ConfigureAndOpenPort(const PortRequest& request, const Settings& settings);
     void ReopenPortFromPanel(const PortRequest& request);
     void OpenPort(const PortRequest& request, const Settings& settings);
@@ -81,11 +88,8 @@ private:
     SerialControl& comm_;
     Notices& notices_;
     SupplyModel& model_;
-    bool bPortOpen_ = false;
     PortRequest opened_;
 };
 
-// "STATUS：" + port + " OPEND，" + baud,parity letter,data bits,stop bits
-QString openStatus(const PortRequest& request);
 // "9600,N,8,1" as the request gives it.
 QString settingsText(const PortRequest& request);

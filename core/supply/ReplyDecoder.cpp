@@ -55,6 +55,20 @@ bool isTwoDigits(const QString& text) {
     return text.size() == 2 && isAsciiDigit(text[0]) && isAsciiDigit(text[1]);
 }
 
+// Counts a number line once: as decoded when marked so, else as rejected.
+class LineCount {
+public:
+    explicit LineCount(ReplyDecoder::Tally& tally) : tally_(tally) {}
+    ~LineCount() { ++(decoded_ ? tally_.decoded : tally_.rejected); }
+    LineCount(const LineCount&) = delete;
+    LineCount& operator=(const LineCount&) = delete;
+    void decoded() { decoded_ = true; }
+
+private:
+    ReplyDecoder::Tally& tally_;
+    bool decoded_ = false;
+};
+
 QString withoutLineEnds(QString text) {
     text.remove(u'\r');
     text.remove(u'\n');
@@ -88,6 +102,7 @@ void ReplyDecoder::takeInput() {
     if (distrustNextLine_ && lf >= 0) {
         distrustNextLine_ = false;
         RxMsgStr_.remove(0, lf + 1);
+        ++tally_.rejected;
     }
 }
 
@@ -130,6 +145,7 @@ void ReplyDecoder::decodeIdentity() {
     QString line;
     if (!takeIdentityLine(line) || !RxMsgStr_.contains(u','))
         return;
+    ++tally_.decoded;
     model_.setText(Quantity::Identification, withoutLineEnds(line), QDateTime::currentDateTime());
     log_.appendReplyLine(line);
     RxMsgStr_.clear();
@@ -141,6 +157,7 @@ void ReplyDecoder::decodeVersion() {
     QString line;
     if (!takeIdentityLine(line))
         return;
+    ++tally_.decoded;
     model_.setText(Quantity::Version, withoutLineEnds(line), QDateTime::currentDateTime());
     log_.appendReplyLine(line);
     RxMsgStr_.clear();
@@ -160,6 +177,7 @@ void ReplyDecoder::decodeChannel() {
     // Selecting a channel sends it back to the supply: a garbled reply must
     // select nothing.
     const auto channel = wholeNumberReply(RxMsgStr_);
+    ++(channel == 1 || channel == 2 ? tally_.decoded : tally_.rejected);
     if (channel == 1 || channel == 2) {
         if (switches_.selectedChannel() != *channel)
             switches_.selectChannel(*channel);
@@ -175,7 +193,9 @@ void ReplyDecoder::decodeMode() {
     // supply: a garbled reply must not switch a series-wired supply to
     // another mode.
     const auto reported = wholeNumberReply(RxMsgStr_);
-    if (reported && *reported >= 0 && *reported <= 2) {
+    const bool valid = reported && *reported >= 0 && *reported <= 2;
+    ++(valid ? tally_.decoded : tally_.rejected);
+    if (valid) {
         const auto mode = TrackingMode(*reported);
         if (switches_.selectedMode() != mode)
             switches_.selectMode(mode);
@@ -189,8 +209,11 @@ void ReplyDecoder::decodeOutputState() {
     if (state_.step != PollingStep::Output || !takeShortReply())
         return;
     const QChar first = RxMsgStr_.at(0);
-    if (first != u'0' && first != u'1')
+    if (first != u'0' && first != u'1') {
+        ++tally_.rejected;
         return;
+    }
+    ++tally_.decoded;
     const OutputState output = first == u'1' ? OutputState::On : OutputState::Off;
     RxMsgStr_.clear();
     switches_.showOutput(output);
@@ -210,6 +233,7 @@ void ReplyDecoder::decodeNumber() {
     const PollingStep step = state_.step;
     QString line = RxMsgStr_.left(lf + 1);
     RxMsgStr_.remove(0, lf + 1);
+    LineCount count(tally_);
     if (line.size() < NumberLineMinLength)
         return;
     line.truncate(NumberTextLength);
@@ -266,6 +290,7 @@ void ReplyDecoder::decodeNumber() {
         const double value = NumberText::scaledDecimal(mantissa, exponent);
         // A "-" before a zero shows no sign, and the reading is plain zero.
         const double reading = negative && value != 0.0 ? -value : value;
+        count.decoded();
         model_.setNumber(readOuts[int(step) - int(PollingStep::MeasuredVoltage)], reading,
                          QDateTime::currentDateTime(), NumberText::readOutText(shown, negative));
     }

@@ -17,6 +17,13 @@ struct LinkState;
 // sends it back to the supply; a new mode recomputes the limits.
 class ReplyDecoder {
 public:
+    // Complete replies taken off the line since the start: those that gave a
+    // reading and those dropped without one (garbled, late, not a number).
+    struct Tally {
+        quint64 decoded = 0;
+        quint64 rejected = 0;
+    };
+
     // The reply buffer never holds more than this; the oldest text goes
     // first (replies at steps 10 to 16 are never taken from it).
     static constexpr int MaxBuffer = 4096;
@@ -46,6 +53,7 @@ public:
     const QString& pending() const { return RxMsgStr_; }
     // The text taken from the serial control by the latest read.
     const QString& lastInput() const { return RxInput_; }
+    const Tally& tally() const { return tally_; }
 
 private:
     void takeInput();
@@ -73,4 +81,5 @@ private:
     QString RxInput_;
     bool replyOutstanding_ = false;
     bool distrustNextLine_ = false;
+    Tally tally_;
 };

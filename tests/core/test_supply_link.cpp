@@ -169,7 +169,7 @@ void TestSupplyLink::lostLineClosesTheLink() {
     QVERIFY(!core.comm->PortOpen());
     QCOMPARE(shown.size(), 1);
     QCOMPARE(shown.first().at(0).toBool(), false);
-    QCOMPARE(shown.first().at(1).toString(), PortSession::ClosedStatus);
+    QVERIFY(shown.first().at(1).value<PortRequest>().portText.isEmpty());
     QCOMPARE(messages.size(), 1);
     QCOMPARE(messages.first().at(0).toString(), Notices::PortMissing);
     QCOMPARE(events.last().at(0).value<LinkEvent>(), LinkEvent::PortLost);

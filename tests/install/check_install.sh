@@ -38,8 +38,10 @@ id=$(basename "${desktop_files[0]}" .desktop)
 echo "desktop name: $id"
 
 expected=$(sort <<EOF_LIST
+bin/velmor-headless
 bin/velmor-monitor
 bin/velmor-supply-sim
+lib/systemd/system/velmor-headless@.service
 share/applications/$id.desktop
 share/doc/velmor-monitor/README.md
 share/doc/velmor-monitor/SECURITY.md
@@ -49,6 +51,7 @@ share/icons/hicolor/128x128/apps/$id.png
 share/icons/hicolor/256x256/apps/$id.png
 share/icons/hicolor/48x48/apps/$id.png
 share/icons/hicolor/scalable/apps/$id.svg
+share/man/man1/velmor-headless.1.gz
 share/man/man1/velmor-monitor.1.gz
 share/man/man1/velmor-supply-sim.1.gz
 share/metainfo/$id.metainfo.xml
@@ -60,7 +63,7 @@ if [ "$installed" != "$expected" ]; then
     diff <(echo "$expected") <(echo "$installed") >&2 || true
 fi
 
-for program in velmor-monitor velmor-supply-sim; do
+for program in velmor-headless velmor-monitor velmor-supply-sim; do
     [ -x "$prefix/bin/$program" ] || fail "bin/$program is not executable"
 done
 
@@ -89,7 +92,11 @@ for side in 48 128 256; do
         fail "${side}x${side}/apps/$id.png is $width x $height"
 done
 
-for page in velmor-monitor velmor-supply-sim; do
+unit=$prefix/lib/systemd/system/velmor-headless@.service
+grep -q '^ExecStart=.*/velmor-headless --port' "$unit" || fail "service template: no ExecStart of velmor-headless"
+grep -q '^SupplementaryGroups=dialout' "$unit" || fail "service template: not in dialout"
+
+for page in velmor-headless velmor-monitor velmor-supply-sim; do
     gzip -t "$prefix/share/man/man1/$page.1.gz" || fail "man page $page.1.gz is not gzip"
 done
 

@@ -9,7 +9,6 @@
 
 namespace {
 
-const QString kProgram = QStringLiteral("velmor-monitor");
 // Longer values are a mistake; they are refused before anything uses them.
 constexpr int kMaxValueLength = 4096;
 constexpr int kShownLength = 60;
@@ -90,6 +89,42 @@ std::optional<LaunchOptions::LineTexts> lineTexts(const QString& value) {
     return texts;
 }
 
+// ADDRESS:PORT, the address IPv4 or IPv6 in brackets, the port 1 to 65535.
+std::optional<MetricsAddress> metricsAddress(const QString& value) {
+    const qsizetype colon = value.lastIndexOf(u':');
+    if (colon <= 0)
+        return std::nullopt;
+    QString host = value.left(colon);
+    const QString portText = value.mid(colon + 1);
+    if (host.startsWith(u'[') && host.endsWith(u']'))
+        host = host.mid(1, host.size() - 2);
+    else if (host.contains(u':'))
+        return std::nullopt;
+    MetricsAddress address;
+    bool ok = false;
+    const int port = portText.toInt(&ok);
+    if (!isWholeNumber(portText) || !ok || port < 1 || port > 65535 ||
+        !address.address.setAddress(host) || !address.address.scopeId().isEmpty())
+        return std::nullopt;
+    address.port = quint16(port);
+    return address;
+}
+
+// Qt's parser knows no option whose value may be left out: a bare
+// --metrics is read as the default address.
+QStringList withOptionalValues(QStringList arguments) {
+    const QString metrics = QStringLiteral("--metrics");
+    for (qsizetype i = 1; i < arguments.size(); ++i) {
+        if (arguments[i] == QLatin1String("--"))
+            break;
+        if (arguments[i] == metrics)
+            arguments[i] = metrics + u'=' + MetricsAddress().text();
+    }
+    return arguments;
+}
+
+CommandLine parsed(const QStringList& arguments, const Program& program);
+
 CommandLine failure(const QString& message) {
     CommandLine line;
     line.outcome = CommandLine::Outcome::Error;
@@ -99,11 +134,38 @@ CommandLine failure(const QString& message) {
 
 } // namespace
 
-CommandLine CommandLine::parse(const QStringList& arguments) {
+QString MetricsAddress::text() const {
+    const QString host = address.protocol() == QAbstractSocket::IPv6Protocol
+                             ? u'[' + address.toString() + u']'
+                             : address.toString();
+    return host + u':' + QString::number(port);
+}
+
+Program Program::window() {
+    return {QStringLiteral("velmor-monitor"),
+            QStringLiteral("Monitor and control panel for a programmable DC bench power supply "
+                           "on a serial line."),
+            false};
+}
+
+Program Program::headless() {
+    return {QStringLiteral("velmor-headless"),
+            QStringLiteral("Polls and records a programmable DC bench power supply on a serial "
+                           "line, without a window; one line per event on standard error."),
+            true};
+}
+
+CommandLine CommandLine::parse(const QStringList& givenArguments, const Program& program) {
+    CommandLine line = parsed(withOptionalValues(givenArguments), program);
+    line.program = program;
+    return line;
+}
+
+namespace {
+
+CommandLine parsed(const QStringList& arguments, const Program& program) {
     QCommandLineParser parser;
-    parser.setApplicationDescription(
-        QStringLiteral("Monitor and control panel for a programmable DC bench power supply on a "
-                       "serial line."));
+    parser.setApplicationDescription(program.description);
     const QCommandLineOption help = parser.addHelpOption();
     const QCommandLineOption version = parser.addVersionOption();
     const QCommandLineOption port(
@@ -127,13 +189,20 @@ CommandLine CommandLine::parse(const QStringList& arguments) {
         QStringLiteral("reconnect"),
         QStringLiteral("Reopen the port every 2 s after the line is lost, and keep trying when "
                        "it does not open at start-up."));
+    const QCommandLineOption metrics(
+        QStringLiteral("metrics"),
+        QStringLiteral("Serve the readings for Prometheus at http://ADDRESS:PORT/metrics; "
+                       "--metrics alone serves on ") +
+            MetricsAddress().text() +
+            QStringLiteral(". Give an address other than loopback only on a trusted network."),
+        QStringLiteral("ADDRESS:PORT"));
     const QCommandLineOption lang(
         QStringLiteral("lang"),
         QStringLiteral("The panel's language: en for English, zh for Chinese. Without it the "
                        "panel speaks English when the locale's language is English (LANGUAGE, "
                        "LC_ALL, LC_MESSAGES, LANG), and Chinese otherwise."),
         QStringLiteral("en|zh"));
-    parser.addOptions({port, settings, poll, record, reconnect, lang});
+    parser.addOptions({port, settings, poll, record, reconnect, metrics, lang});
 
     if (!parser.parse(arguments))
         return failure(parser.errorText());
@@ -141,20 +210,24 @@ CommandLine CommandLine::parse(const QStringList& arguments) {
     // Qt's own to show, so both give the same help.
     if (parser.isSet(help) || parser.isSet(QStringLiteral("help-all"))) {
         CommandLine line;
-        line.outcome = Outcome::Help;
-        line.message = parser.helpText();
+        line.outcome = CommandLine::Outcome::Help;
+        // Qt names the program by the path it was started with, or not at
+        // all before the application exists: the help names it by its name.
+        const QString help = parser.helpText();
+        line.message = QStringLiteral("Usage: ") + program.name + QStringLiteral(" [options]") +
+                       help.mid(help.indexOf(u'\n'));
         return line;
     }
     if (parser.isSet(version)) {
         CommandLine line;
-        line.outcome = Outcome::Version;
-        line.message = kProgram + u' ' + QStringLiteral(VELMOR_VERSION) + u'\n';
+        line.outcome = CommandLine::Outcome::Version;
+        line.message = program.name + u' ' + QStringLiteral(VELMOR_VERSION) + u'\n';
         return line;
     }
     if (!parser.positionalArguments().isEmpty())
         return failure(QStringLiteral("unexpected argument ") +
                        shown(parser.positionalArguments().constFirst()));
-    for (const QCommandLineOption& option : {port, settings, record, lang}) {
+    for (const QCommandLineOption& option : {port, settings, record, metrics, lang}) {
         const QString name = QStringLiteral("--") + option.names().constFirst();
         if (parser.values(option).size() > 1)
             return failure(name + QStringLiteral(" is given more than once"));
@@ -181,6 +254,8 @@ CommandLine CommandLine::parse(const QStringList& arguments) {
                                           "(parity N, O, E, S or M; data bits 5 to 8; stop bits "
                                           "1, 1.5 or 2)"));
     }
+    if (program.needsPort && o.port.isEmpty())
+        return failure(QStringLiteral("--port is needed: name the supply's port"));
     o.poll = parser.isSet(poll);
     if (o.poll && o.port.isEmpty())
         return failure(QStringLiteral("--poll needs --port"));
@@ -199,6 +274,13 @@ CommandLine CommandLine::parse(const QStringList& arguments) {
         o.recordPath = file.absoluteFilePath();
     }
     o.reconnect = parser.isSet(reconnect);
+    if (parser.isSet(metrics)) {
+        o.metrics = metricsAddress(parser.value(metrics));
+        if (!o.metrics)
+            return failure(QStringLiteral("--metrics: ") + shown(parser.value(metrics)) +
+                           QStringLiteral(" is not ADDRESS:PORT such as 127.0.0.1:9469 or "
+                                          "[::1]:9469 (port 1 to 65535)"));
+    }
     if (parser.isSet(lang)) {
         o.language = parser.value(lang).toLower();
         if (o.language != QLatin1String("en") && o.language != QLatin1String("zh"))
@@ -207,6 +289,8 @@ CommandLine CommandLine::parse(const QStringList& arguments) {
     }
     return line;
 }
+
+} // namespace
 
 int CommandLine::finish() const {
     switch (outcome) {
@@ -217,7 +301,7 @@ int CommandLine::finish() const {
         std::fputs(message.toLocal8Bit().constData(), stdout);
         return 0;
     case Outcome::Error:
-        std::fprintf(stderr, "%s: %s\n", qPrintable(kProgram), qPrintable(message));
+        std::fprintf(stderr, "%s: %s\n", qPrintable(program.name), qPrintable(message));
         return BadUsage;
     }
     return 0;

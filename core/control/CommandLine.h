@@ -1,11 +1,24 @@
 #pragma once
 
+#include <QHostAddress>
 #include <QString>
 #include <QStringList>
 
 #include <optional>
 
-// What the command line asks the panel to do at start-up.
+// Where the metrics page is served.
+struct MetricsAddress {
+    // Loopback unless the user names an address.
+    static constexpr quint16 DefaultPort = 9469;
+
+    QHostAddress address{QHostAddress::LocalHost};
+    quint16 port = DefaultPort;
+
+    // "127.0.0.1:9469" or "[::1]:9469", as the HTTP server takes it.
+    QString text() const;
+};
+
+// What the command line asks a run to do at start-up.
 struct LaunchOptions {
     // The texts for the four line-setting lists, as their entries read.
     struct LineTexts {
@@ -21,12 +34,25 @@ struct LaunchOptions {
     QString recordPath; // absolute; empty when not given
     bool reconnect = false;
     QString language; // "en" or "zh"; empty when not given
+    std::optional<MetricsAddress> metrics;
+};
+
+// The program whose command line is read: its name and the first line of
+// its help. The window and the headless program share every option.
+struct Program {
+    QString name;
+    QString description;
+    // The headless program has nothing to do without a port.
+    bool needsPort = false;
+
+    static Program window();
+    static Program headless();
 };
 
 // The command line read with QCommandLineParser:
-//   velmor-monitor [--port COMn|DEVICE] [--settings 9600,N,8,1] [--poll]
-//                  [--record FILE] [--reconnect] [--lang en|zh]
-// plus --help and --version. Everything on it is checked before any window
+//   PROGRAM [--port COMn|DEVICE] [--settings 9600,N,8,1] [--poll]
+//           [--record FILE] [--reconnect] [--metrics[=ADDRESS:PORT]] [--lang en|zh]
+// plus --help and --version. Everything on it is checked before anything
 // opens; only whether the port opens is left to the opening itself.
 struct CommandLine {
     static constexpr int BadUsage = 2;
@@ -37,9 +63,11 @@ struct CommandLine {
     // The help text, the version line or the one-line error, by outcome.
     QString message;
 
+    Program program;
+
     // `arguments` as QCoreApplication::arguments() gives them, the program
     // first.
-    static CommandLine parse(const QStringList& arguments);
+    static CommandLine parse(const QStringList& arguments, const Program& program);
 
     // For every outcome but Run: prints the message (an error on standard
     // error, the rest on standard output) and returns the exit code.

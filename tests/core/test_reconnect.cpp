@@ -1,10 +1,5 @@
-#include "record/CsvRecorder.h"
 #include "serial/Reconnector.h"
-#include "supply/SupplyModel.h"
-#include "support/RecordedCsv.h"
-#include "support/SimBench.h"
 
-#include <QAction>
 #include <QElapsedTimer>
 #include <QSignalSpy>
 #include <QtTest>
@@ -30,8 +25,6 @@ private slots:
     void firstTryWaitsOneInterval();
     void stoppingOrSwitchingOffEndsTheTrying();
     void startingAgainWhileTryingKeepsTheRhythm();
-    void reopensTheSimulatedSupplyAfterItReturns();
-    void launchKeepsTryingWithoutABox();
 };
 
 void TestReconnect::switchedOffItNeverTries() {
@@ -107,64 +100,5 @@ void TestReconnect::startingAgainWhileTryingKeepsTheRhythm() {
     QVERIFY2(line.attempts >= 3, qPrintable(QString::number(line.attempts)));
 }
 
-void TestReconnect::reopensTheSimulatedSupplyAfterItReturns() {
-    // Pulled out one second in, plugged in again three seconds later: the
-    // first try (two seconds after the loss) fails, the second succeeds.
-    SimBench bench({"--vanish-after", "1", "--return-after", "3"});
-    QVERIFY(bench.ready);
-    OperatorTools& tools = bench.window->tools();
-    tools.menu().autoReconnect()->setChecked(true);
-    QVERIFY(bench.open());
-    QTemporaryDir dir;
-    const QString file = dir.filePath(QStringLiteral("reconnect.csv"));
-    QVERIFY(tools.recorder().start(file, CsvRecorder::Existing::Refuse));
-    bench.press("SeekCmd");
-    const SerialControl& comm = bench.window->MSComm();
-    const PollingCycle& polling = bench.window->polling();
-
-    QTRY_VERIFY_WITH_TIMEOUT(!comm.PortOpen(), 5000);
-    QVERIFY(tools.reconnector().isTrying());
-    QCOMPARE(bench.text("TxtStatus"), QStringLiteral("STATUS：COM Port Cloced"));
-    QTRY_VERIFY_WITH_TIMEOUT(comm.PortOpen(), 10000);
-    QCOMPARE(comm.CommPort(), 200);
-    QCOMPARE(bench.text("TxtStatus"), QStringLiteral("STATUS：COM200 OPEND，9600,N,8,1"));
-    QCOMPARE(bench.text("CmdSwitch"), QStringLiteral("关闭串口"));
-    // Polling takes up again and the readings resume.
-    QVERIFY(polling.isPolling());
-    const qint64 received = bench.window->trafficLog().rxCount();
-    QTRY_VERIFY_WITH_TIMEOUT(bench.window->trafficLog().rxCount() > received, 3000);
-    QCOMPARE(bench.boxes, 0);
-
-    tools.recorder().stop();
-    QStringList events;
-    for (const QString& line : RecordedCsv::lines(file).mid(1)) {
-        QVERIFY2(RecordedCsv::problem(line).isEmpty(), qPrintable(line));
-        const QString event = RecordedCsv::fields(line).last();
-        if (!event.isEmpty())
-            events.append(event);
-    }
-    QCOMPARE(events, QStringList({"recording started COM200 9600,N,8,1", "polling started",
-                                  "port lost", "polling stopped", "port reopened",
-                                  "polling started", "recording stopped"}));
-}
-
-void TestReconnect::launchKeepsTryingWithoutABox() {
-    SimBench bench;
-    QVERIFY(bench.ready);
-    bench.stopSim();
-    LaunchOptions options;
-    options.port = QStringLiteral("COM200");
-    options.reconnect = true;
-    options.poll = true;
-    bench.window->launch(options);
-    QVERIFY(!bench.window->MSComm().PortOpen());
-    QVERIFY(bench.window->tools().reconnector().isTrying());
-    QCOMPARE(bench.boxes, 0);
-    QVERIFY(bench.startSim());
-    QTRY_VERIFY_WITH_TIMEOUT(bench.window->MSComm().PortOpen(), 5000);
-    QVERIFY(bench.window->polling().isPolling());
-    QCOMPARE(bench.boxes, 0);
-}
-
-QTEST_MAIN(TestReconnect)
+QTEST_GUILESS_MAIN(TestReconnect)
 #include "test_reconnect.moc"

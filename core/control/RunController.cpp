@@ -1,0 +1,112 @@
+#include "RunController.h"
+
+#include "metrics/SupplyMetrics.h"
+#include "serial/PortDirectory.h"
+
+RunController::RunController(std::unique_ptr<SerialControl> comm, QObject* parent,
+                             int reconnectIntervalMs)
+    : QObject(parent), link_(std::move(comm), this), recorder_(link_.model()),
+      reconnector_([this] { return link_.portSession().openQuietly(retryRequest_, retryEvent_); },
+                   reconnectIntervalMs) {
+    connect(&link_.model(), &SupplyModel::linkEvent, this, [this](LinkEvent event) {
+        if (event == LinkEvent::PortLost)
+            lineLost();
+    });
+    connect(&reconnector_, &Reconnector::reopened, this, [this] { onReopened(); });
+}
+
+RunController::~RunController() = default;
+
+PortRequest RunController::requestFor(const LaunchOptions& options) {
+    const LaunchOptions::LineTexts line = options.settings.value_or(LaunchOptions::LineTexts{
+        QStringLiteral("9600"), QStringLiteral("NONE"), QStringLiteral("8"), QStringLiteral("1")});
+    const bool isPath = options.port.startsWith(u'/');
+    return {options.port,
+            isPath ? quint8(0) : portNumberFromText(options.port),
+            line.baud,
+            line.parity,
+            line.dataBits,
+            line.stopBits,
+            isPath ? options.port : QString()};
+}
+
+void RunController::switchPort(const PortRequest& request) {
+    reconnector_.stop();
+    link_.portSession().toggle(request);
+}
+
+void RunController::togglePolling() {
+    link_.polling().toggle();
+}
+
+void RunController::setReconnecting(bool on) {
+    if (on == reconnector_.isEnabled())
+        return;
+    reconnector_.setEnabled(on);
+    emit reconnectingChanged(on);
+}
+
+void RunController::lineLost() {
+    if (!reconnector_.isEnabled())
+        return;
+    // Polling is still on here: the next tick, finding the port closed,
+    // switches it off; the reopened line takes it up again.
+    resumePolling_ = link_.polling().isPolling();
+    retryRequest_ = link_.portSession().openedRequest();
+    retryEvent_ = LinkEvent::PortReopened;
+    reconnector_.start();
+}
+
+void RunController::keepTrying(const PortRequest& request, bool startPolling) {
+    resumePolling_ = startPolling;
+    retryRequest_ = request;
+    retryEvent_ = LinkEvent::PortOpened;
+    reconnector_.start();
+}
+
+void RunController::onReopened() {
+    if (retryEvent_ == LinkEvent::PortReopened && metrics_)
+        metrics_->countReconnection();
+    if (resumePolling_ && !link_.polling().isPolling())
+        link_.polling().toggle();
+    resumePolling_ = false;
+    emit reopened();
+}
+
+bool RunController::serveMetrics(const MetricsAddress& where, const QString& portLabel,
+                                 QString* error) {
+    auto metrics = std::make_unique<SupplyMetrics>(link_, recorder_);
+    if (!metrics->listen(where.address, where.port, portLabel, error))
+        return false;
+    metrics_ = std::move(metrics);
+    return true;
+}
+
+void RunController::launch(const LaunchOptions& options, const PortRequest& request) {
+    // A command server for other programs starts here, before the port
+    // opens, so that a client may connect while the supply is still away.
+    if (options.reconnect)
+        setReconnecting(true);
+    if (!options.port.isEmpty()) {
+        if (!options.reconnect)
+            switchPort(request);
+        else if (!link_.portSession().openQuietly(request, LinkEvent::PortOpened))
+            keepTrying(request, options.poll);
+        if (options.poll && link_.MSComm().PortOpen())
+            togglePolling();
+    }
+    if (!options.recordPath.isEmpty() &&
+        !recorder_.start(options.recordPath, CsvRecorder::Existing::Refuse))
+        emit recordingRefused(recorder_.errorString());
+}
+
+void RunController::finish() {
+    reconnector_.stop();
+    // The recording keeps the end of the run: polling stopped, the port
+    // closed, then its own last row.
+    if (link_.polling().isPolling())
+        link_.polling().toggle();
+    if (link_.MSComm().PortOpen())
+        link_.portSession().ClosePort();
+    recorder_.stop();
+}

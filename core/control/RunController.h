@@ -1,0 +1,83 @@
+#pragma once
+
+#include "CommandLine.h"
+#include "record/CsvRecorder.h"
+#include "serial/Reconnector.h"
+#include "supply/SupplyLink.h"
+
+#include <QObject>
+
+#include <memory>
+
+class SupplyMetrics;
+
+// What a run does apart from showing it: the supply link, opening the port
+// by request, polling, reopening a lost line, recording, the metrics page,
+// and the order a launch from the command line takes. The window and the
+// headless program both drive it; neither keeps any of this itself.
+class RunController : public QObject {
+    Q_OBJECT
+public:
+    // Tests may try to reopen more often than a run does.
+    explicit RunController(std::unique_ptr<SerialControl> comm, QObject* parent = nullptr,
+                           int reconnectIntervalMs = Reconnector::IntervalMs);
+    ~RunController() override;
+
+    SupplyLink& link() { return link_; }
+    CsvRecorder& recorder() { return recorder_; }
+    const Reconnector& reconnector() const { return reconnector_; }
+    // Null until serveMetrics() succeeded.
+    SupplyMetrics* metrics() { return metrics_.get(); }
+
+    // The request a command line's port and settings stand for, with the
+    // line settings the lists start with where none are given.
+    static PortRequest requestFor(const LaunchOptions& options);
+
+    // The port button: closes an open port or opens the requested one,
+    // telling the operator what failed. A reconnection under way stops: the
+    // line is the operator's again.
+    void switchPort(const PortRequest& request);
+    void togglePolling();
+
+    // Automatic reconnection, off at start. Switching it off stops any
+    // trying.
+    bool isReconnecting() const { return reconnector_.isEnabled(); }
+    void setReconnecting(bool on);
+    // Opens the request without a box, now and every two seconds until it
+    // opens (reconnection must be on); polling starts once it is open when
+    // asked to.
+    void keepTrying(const PortRequest& request, bool startPolling);
+
+    // Serves the metrics page, labelled with `portLabel`; false with a
+    // one-line reason when the address cannot be bound.
+    bool serveMetrics(const MetricsAddress& where, const QString& portLabel, QString* error);
+
+    // The command line's order: reconnection, the port (opened as the port
+    // button opens it, or quietly and tried again and again when
+    // reconnecting), polling once it is open, then the recording. A
+    // recording that cannot start is announced by recordingRefused.
+    void launch(const LaunchOptions& options, const PortRequest& request);
+
+    // The end of a run: polling stopped, the port closed and the
+    // recording's last row written. Destroying the controller closes the
+    // port without a word and ends the recording, as the window's exit does.
+    void finish();
+
+signals:
+    void reconnectingChanged(bool on);
+    // A lost line (or one that did not open at launch) is open again.
+    void reopened();
+    void recordingRefused(const QString& reason);
+
+private:
+    void lineLost();
+    void onReopened();
+
+    SupplyLink link_;
+    CsvRecorder recorder_;
+    Reconnector reconnector_;
+    std::unique_ptr<SupplyMetrics> metrics_;
+    PortRequest retryRequest_;
+    LinkEvent retryEvent_ = LinkEvent::PortReopened;
+    bool resumePolling_ = false;
+};

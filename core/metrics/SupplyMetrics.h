@@ -1,0 +1,82 @@
+#pragma once
+
+#include "supply/SupplyModel.h"
+
+#include <QHostAddress>
+#include <QObject>
+#include <QString>
+
+#include <prometheus/labels.h>
+
+#include <array>
+#include <memory>
+
+class CsvRecorder;
+class SupplyLink;
+
+namespace prometheus {
+class Counter;
+class Exposer;
+class Gauge;
+template <typename T> class Family;
+class Registry;
+} // namespace prometheus
+
+// What one supply's run shows to a Prometheus server at /metrics: the six
+// read-outs in base units, output, tracking mode and channel, port and
+// polling state, the time of each quantity's last reading and the link's
+// counters, all labelled with the run's port. A quantity not read yet has
+// no sample. The page is served by prometheus-cpp's own HTTP server on its
+// own threads; the values are set here, on the thread of the link.
+class SupplyMetrics : public QObject {
+    Q_OBJECT
+public:
+    SupplyMetrics(SupplyLink& link, const CsvRecorder& recorder, QObject* parent = nullptr);
+    ~SupplyMetrics() override;
+
+    // Serves the page on address:port with `port` as the port label. False,
+    // with a one-line reason in `error`, when the address cannot be bound
+    // (in use, not this machine's).
+    bool listen(const QHostAddress& address, quint16 port, const QString& portLabel,
+                QString* error);
+    bool isListening() const { return exposer_ != nullptr; }
+    // The port the page is served on (the one chosen for port 0).
+    quint16 listeningPort() const;
+
+    // A lost line was opened again.
+    void countReconnection();
+
+    // Further series of the run (such as an alarm on watched limits) are
+    // added here, with labels() on each.
+    prometheus::Registry& registry() { return *registry_; }
+    const prometheus::Labels& labels() const { return labels_; }
+
+private:
+    void build();
+    void onChanged(Quantity quantity, const QVariant& value, const QDateTime& time);
+    void showLink();
+    void syncReplies();
+
+    SupplyLink& link_;
+    std::shared_ptr<prometheus::Registry> registry_;
+    std::unique_ptr<prometheus::Exposer> exposer_;
+    prometheus::Labels labels_;
+
+    prometheus::Family<prometheus::Gauge>* readingFamilies_[6] = {};
+    std::array<prometheus::Gauge*, 6> readings_{};
+    prometheus::Family<prometheus::Gauge>* outputFamily_ = nullptr;
+    prometheus::Gauge* output_ = nullptr;
+    prometheus::Family<prometheus::Gauge>* modeFamily_ = nullptr;
+    std::array<prometheus::Gauge*, 3> modes_{};
+    prometheus::Family<prometheus::Gauge>* channelFamily_ = nullptr;
+    prometheus::Gauge* channel_ = nullptr;
+    prometheus::Family<prometheus::Gauge>* readTimeFamily_ = nullptr;
+    std::array<prometheus::Gauge*, QuantityCount> readTimes_{};
+    prometheus::Gauge* portOpen_ = nullptr;
+    prometheus::Gauge* polling_ = nullptr;
+    prometheus::Counter* bytesReceived_ = nullptr;
+    prometheus::Counter* repliesDecoded_ = nullptr;
+    prometheus::Counter* repliesRejected_ = nullptr;
+    prometheus::Counter* reconnections_ = nullptr;
+    prometheus::Counter* recordedRows_ = nullptr;
+};

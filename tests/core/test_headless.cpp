@@ -1,0 +1,168 @@
+// velmor-headless as its users run it: a process with no display, its exit
+// codes, its event lines and its recording, against the simulated supply.
+#include "support/RecordedCsv.h"
+#include "support/SimSupply.h"
+
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QTcpServer>
+#include <QtTest>
+
+#include <csignal>
+
+namespace {
+
+// The program with no display in its environment, finding its ports in the
+// simulated supply's link folder.
+struct Headless {
+    explicit Headless(const SimSupply& sim) {
+        QDir(config.path()).mkpath(QStringLiteral("velmor"));
+        QFile::link(sim.linkFolder(), config.filePath(QStringLiteral("velmor/ports")));
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
+            env.remove(QLatin1String(name));
+        env.insert(QStringLiteral("XDG_CONFIG_HOME"), config.path());
+        process.setProcessEnvironment(env);
+        process.setProgram(QStringLiteral(VELMOR_HEADLESS_BINARY));
+    }
+    void start(const QStringList& arguments) {
+        process.setArguments(arguments);
+        process.start();
+        QVERIFY(process.waitForStarted(5000));
+    }
+    // Everything written on standard error so far.
+    QString events() {
+        errors += QString::fromLocal8Bit(process.readAllStandardError());
+        return errors;
+    }
+    bool waitForEvent(const QString& event, int ms) {
+        return QTest::qWaitFor([&] { return events().contains(event); }, ms);
+    }
+    int stop(int signalNumber) {
+        ::kill(pid_t(process.processId()), signalNumber);
+        if (!process.waitForFinished(5000))
+            return -1;
+        events();
+        return process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+    }
+
+    QTemporaryDir config;
+    QProcess process;
+    QString errors;
+};
+
+} // namespace
+
+class TestHeadless : public QObject {
+    Q_OBJECT
+private slots:
+    void exitCodes_data();
+    void exitCodes();
+    void pollsRecordsAndStopsOnSignal_data();
+    void pollsRecordsAndStopsOnSignal();
+    void survivesTheSupplyVanishingAndReturning();
+};
+
+void TestHeadless::exitCodes_data() {
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QString>("said");
+    QTest::newRow("no port") << QStringList() << 2 << "velmor-headless: --port";
+    QTest::newRow("bad settings") << QStringList({"--port", "COM200", "--settings", "9600,X,8,1"})
+                                  << 2 << "velmor-headless: --settings";
+    QTest::newRow("metrics port in use")
+        << QStringList({"--port", "COM200", "--metrics=127.0.0.1:%busy"}) << 2
+        << "cannot serve metrics on 127.0.0.1:%busy";
+    QTest::newRow("port never opens")
+        << QStringList({"--port", "COM9", "--poll"}) << 1 << "port COM9 did not open";
+}
+
+void TestHeadless::exitCodes() {
+    QFETCH(QStringList, arguments);
+    QFETCH(int, exitCode);
+    QFETCH(QString, said);
+    SimSupply sim;
+    QVERIFY(sim.start());
+    QTcpServer busy;
+    QVERIFY(busy.listen(QHostAddress::LocalHost, 0));
+    const QString busyPort = QString::number(busy.serverPort());
+    arguments.replaceInStrings(QStringLiteral("%busy"), busyPort);
+    said.replace(QStringLiteral("%busy"), busyPort);
+
+    Headless run(sim);
+    run.start(arguments);
+    QVERIFY(run.process.waitForFinished(10000));
+    QCOMPARE(run.process.exitCode(), exitCode);
+    const QStringList lines = run.events().split(u'\n', Qt::SkipEmptyParts);
+    QCOMPARE(lines.size(), 1);
+    QVERIFY2(lines.first().contains(said), qPrintable(lines.first()));
+}
+
+void TestHeadless::pollsRecordsAndStopsOnSignal_data() {
+    QTest::addColumn<int>("signalNumber");
+    QTest::newRow("SIGTERM") << int(SIGTERM);
+    QTest::newRow("SIGINT") << int(SIGINT);
+}
+
+void TestHeadless::pollsRecordsAndStopsOnSignal() {
+    QFETCH(int, signalNumber);
+    SimSupply sim;
+    QVERIFY(sim.start());
+    QTemporaryDir dir;
+    const QString file = dir.filePath(QStringLiteral("burn-in.csv"));
+    Headless run(sim);
+    run.start({"--port", "COM200", "--settings", "9600,N,8,1", "--poll", "--reconnect", "--record",
+               file});
+    // A whole polling cycle's readings, the last one among them.
+    QVERIFY(QTest::qWaitFor(
+        [&] {
+            for (const QString& line : RecordedCsv::lines(file).mid(1))
+                if (RecordedCsv::fields(line).at(RecordedCsv::column("reading")) == "channel")
+                    return true;
+            return false;
+        },
+        15000));
+    QCOMPARE(run.stop(signalNumber), 0);
+
+    QByteArray rest;
+    const QStringList lines = RecordedCsv::lines(file, &rest);
+    QVERIFY(rest.isEmpty());
+    for (const QString& line : lines.mid(1))
+        QVERIFY2(RecordedCsv::problem(line).isEmpty(), qPrintable(line));
+    QCOMPARE(RecordedCsv::fields(lines.last()).last(), QStringLiteral("recording stopped"));
+    const QString measured =
+        RecordedCsv::fields(lines.last()).at(RecordedCsv::column("measured_voltage_V"));
+    QVERIFY2(!measured.isEmpty(), qPrintable(lines.last()));
+
+    // One line per event, each with its time, in the order they happened.
+    static const QRegularExpression stamp(
+        QStringLiteral(R"(^\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d\.\d{3}([+-]\d\d:\d\d|Z)? (.*)$)"));
+    QStringList said;
+    for (const QString& line : run.events().split(u'\n', Qt::SkipEmptyParts)) {
+        const QRegularExpressionMatch m = stamp.match(line);
+        QVERIFY2(m.hasMatch(), qPrintable(line));
+        said.append(m.captured(2).section(u' ', 0, 1));
+    }
+    QCOMPARE(said,
+             QStringList({"port opened", "polling started", "recording started", "stopping on",
+                          "polling stopped", "port closed", "recording stopped"}));
+}
+
+void TestHeadless::survivesTheSupplyVanishingAndReturning() {
+    SimSupply sim;
+    QVERIFY(sim.start({"--vanish-after", "1", "--return-after", "2"}));
+    Headless run(sim);
+    run.start({"--port", "COM200", "--poll", "--reconnect"});
+    // Polling takes up again on the reopened line.
+    QVERIFY2(run.waitForEvent(QStringLiteral("port reopened COM200 9600,N,8,1"), 10000),
+             qPrintable(run.events()));
+    QVERIFY(run.waitForEvent(QStringLiteral("polling stopped"), 1000));
+    QVERIFY(QTest::qWaitFor([&] { return run.events().count("polling started") == 2; }, 3000));
+    QCOMPARE(run.process.state(), QProcess::Running);
+    QCOMPARE(run.stop(SIGTERM), 0);
+}
+
+QTEST_GUILESS_MAIN(TestHeadless)
+#include "test_headless.moc"

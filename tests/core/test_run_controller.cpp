@@ -1,0 +1,277 @@
+// The run's controller under Qt Core alone: launch order, reconnection and
+// recording, on a scripted line and on the real serial control against the
+// simulated supply; and the metrics page it serves, read as Prometheus text.
+#include "control/RunController.h"
+#include "metrics/SupplyMetrics.h"
+#include "serial/PortDirectory.h"
+#include "serial/QtSerialControl.h"
+#include "support/RecordedCsv.h"
+#include "support/ScriptedSerialControl.h"
+#include "support/ScriptedSupply.h"
+#include "support/SimSupply.h"
+
+#include <QRegularExpression>
+#include <QSignalSpy>
+#include <QTcpSocket>
+#include <QtTest>
+
+#include <memory>
+
+namespace {
+
+constexpr int kFastMs = 50;
+
+LaunchOptions launchOn(const QString& port, bool reconnect, bool poll = true) {
+    LaunchOptions options;
+    options.port = port;
+    options.reconnect = reconnect;
+    options.poll = poll;
+    return options;
+}
+
+// The event column of every row of a recording, in order.
+QStringList recordedEvents(const QString& path) {
+    QStringList events;
+    for (const QString& line : RecordedCsv::lines(path).mid(1)) {
+        const QString event = RecordedCsv::fields(line).last();
+        if (!event.isEmpty())
+            events.append(event);
+    }
+    return events;
+}
+
+int readingRows(const QString& path) {
+    int rows = 0;
+    for (const QString& line : RecordedCsv::lines(path).mid(1))
+        if (!RecordedCsv::fields(line).at(RecordedCsv::column(QStringLiteral("reading"))).isEmpty())
+            ++rows;
+    return rows;
+}
+
+// One sample of the page: "name{labels} value".
+struct Sample {
+    QString name;
+    QString labels;
+    double value = 0;
+};
+
+// The page as Prometheus text: every line a comment (HELP or TYPE) or a
+// sample; a problem found makes `error` non-empty.
+QList<Sample> parsePage(const QString& page, QMap<QString, QString>& types, QString& error) {
+    static const QRegularExpression sample(QStringLiteral(
+        R"(^([a-zA-Z_:][a-zA-Z0-9_:]*)(\{[^}]*\})? (-?[0-9.eE+-]+|[+-]Inf|NaN|Nan)$)"));
+    static const QRegularExpression type(
+        QStringLiteral(R"(^# TYPE ([a-zA-Z_:][a-zA-Z0-9_:]*) (gauge|counter|summary|histogram)$)"));
+    QList<Sample> samples;
+    for (const QString& line : page.split(u'\n', Qt::SkipEmptyParts)) {
+        if (const auto m = type.match(line); m.hasMatch()) {
+            types.insert(m.captured(1), m.captured(2));
+        } else if (line.startsWith(QLatin1String("# HELP "))) {
+            continue;
+        } else if (const auto s = sample.match(line); s.hasMatch()) {
+            samples.append({s.captured(1), s.captured(2), s.captured(3).toDouble()});
+        } else {
+            error = QStringLiteral("not Prometheus text: ") + line;
+        }
+    }
+    return samples;
+}
+
+QString scrape(quint16 port) {
+    QTcpSocket socket;
+    socket.connectToHost(QHostAddress::LocalHost, port);
+    if (!socket.waitForConnected(3000))
+        return {};
+    socket.write("GET /metrics HTTP/1.0\r\nHost: localhost\r\n\r\n");
+    QByteArray reply;
+    while (socket.waitForReadyRead(3000))
+        reply += socket.readAll();
+    const qsizetype body = reply.indexOf("\r\n\r\n");
+    return body < 0 ? QString() : QString::fromUtf8(reply.mid(body + 4));
+}
+
+// A controller on a scripted line whose supply answers every query.
+struct ScriptedRun {
+    ScriptedRun()
+        : comm(new ScriptedSerialControl),
+          controller(std::unique_ptr<SerialControl>(comm), nullptr, kFastMs), supply(*comm) {
+        supply.replies = typicalReplies();
+    }
+    void tick() {
+        controller.link().polling().SysTickTimer_Timer();
+        QCoreApplication::processEvents();
+    }
+    ScriptedSerialControl* comm;
+    RunController controller;
+    ScriptedSupply supply;
+};
+
+} // namespace
+
+class TestRunController : public QObject {
+    Q_OBJECT
+private slots:
+    void launchOrderWhenThePortStaysAway_data();
+    void launchOrderWhenThePortStaysAway();
+    void everyOpeningDecodesAndRecords_data();
+    void everyOpeningDecodesAndRecords();
+    void metricsPageAfterAPollingCycle();
+};
+
+void TestRunController::launchOrderWhenThePortStaysAway_data() {
+    QTest::addColumn<bool>("reconnect");
+    QTest::addColumn<int>("openingsAfterwards");
+    QTest::newRow("without --reconnect: one opening, tried twice, then nothing") << false << 0;
+    QTest::newRow("with --reconnect: tried quietly until it opens") << true << 1;
+}
+
+void TestRunController::launchOrderWhenThePortStaysAway() {
+    QFETCH(bool, reconnect);
+    QFETCH(int, openingsAfterwards);
+    ScriptedRun run;
+    run.comm->presentPorts = {};
+    QSignalSpy boxes(&run.controller.link().notices(), &Notices::openFailed);
+    const LaunchOptions options = launchOn(QStringLiteral("COM3"), reconnect);
+    run.controller.launch(options, RunController::requestFor(options));
+    QVERIFY(!run.comm->PortOpen());
+    QCOMPARE(boxes.size(), reconnect ? 0 : 1);
+    QCOMPARE(run.controller.reconnector().isTrying(), reconnect);
+    QVERIFY(!run.controller.link().polling().isPolling());
+
+    const int before = run.comm->openings;
+    run.comm->presentPorts = {3};
+    QTest::qWait(kFastMs * 4);
+    QCOMPARE(run.comm->openings - before, openingsAfterwards);
+    QCOMPARE(run.comm->PortOpen(), reconnect);
+    // Polling asked for at launch starts once the port is open.
+    QCOMPARE(run.controller.link().polling().isPolling(), reconnect);
+    QCOMPARE(boxes.size(), reconnect ? 0 : 1);
+}
+
+void TestRunController::everyOpeningDecodesAndRecords_data() {
+    QTest::addColumn<QString>("way");
+    QTest::addColumn<QStringList>("simOptions");
+    QTest::newRow("port button") << "button" << QStringList();
+    QTest::newRow("--port --poll") << "launch" << QStringList();
+    QTest::newRow("--port --poll --reconnect") << "reconnect" << QStringList();
+    QTest::newRow("reopened after a loss")
+        << "reopened" << QStringList({"--vanish-after", "1", "--return-after", "1"});
+}
+
+void TestRunController::everyOpeningDecodesAndRecords() {
+    QFETCH(QString, way);
+    QFETCH(QStringList, simOptions);
+    SimSupply sim;
+    QVERIFY(sim.start(simOptions));
+    RunController controller(std::make_unique<QtSerialControl>(PortDirectory(sim.linkFolder())),
+                             nullptr, 200);
+    const LaunchOptions options = launchOn(QStringLiteral("COM200"), way != "launch");
+    const PortRequest request = RunController::requestFor(options);
+    QTemporaryDir dir;
+    const QString file = dir.filePath(QStringLiteral("run.csv"));
+    QVERIFY(controller.recorder().start(file, CsvRecorder::Existing::Refuse));
+    if (way == "button") {
+        controller.switchPort(request);
+        controller.togglePolling();
+    } else {
+        controller.launch(options, request);
+    }
+    SupplyModel& model = controller.link().model();
+    QDateTime from;
+    if (way == "reopened") {
+        // Only readings that come after the reopening count.
+        QSignalSpy reopened(&controller, &RunController::reopened);
+        QVERIFY(reopened.wait(10000));
+        from = QDateTime::currentDateTime();
+    }
+    QVERIFY(QTest::qWaitFor([&] { return model.reading(Quantity::MeasuredCurrent).time > from; },
+                            10000));
+    QVERIFY(controller.link().polling().isPolling());
+    controller.finish();
+    const QStringList events = recordedEvents(file);
+    if (way == "reopened")
+        QCOMPARE(events.mid(events.indexOf("port lost"), 4),
+                 QStringList({"port lost", "polling stopped", "port reopened", "polling started"}));
+    QVERIFY(readingRows(file) >= 2);
+    for (const QString& line : RecordedCsv::lines(file).mid(1))
+        QVERIFY2(RecordedCsv::problem(line).isEmpty(), qPrintable(line));
+}
+
+void TestRunController::metricsPageAfterAPollingCycle() {
+    ScriptedRun run;
+    MetricsAddress where;
+    where.port = 0;
+    QString error;
+    QVERIFY2(run.controller.serveMetrics(where, QStringLiteral("COM3"), &error), qPrintable(error));
+    const quint16 port = run.controller.metrics()->listeningPort();
+    QVERIFY(port != 0);
+
+    QMap<QString, QString> types;
+    QString problem;
+    const auto valueOf = [](const QList<Sample>& samples, const QString& name,
+                            const QString& label = {}) -> std::optional<double> {
+        for (const Sample& s : samples)
+            if (s.name == name && s.labels.contains(label) &&
+                s.labels.contains(QLatin1String("port=\"COM3\"")))
+                return s.value;
+        return std::nullopt;
+    };
+    QList<Sample> before = parsePage(scrape(port), types, problem);
+    QVERIFY2(problem.isEmpty(), qPrintable(problem));
+    QCOMPARE(valueOf(before, "velmor_port_open"), 0.0);
+    // Nothing read yet: no read-out and no reading time on the page.
+    QVERIFY(!valueOf(before, "velmor_measured_voltage_volts"));
+    QVERIFY(!valueOf(before, "velmor_last_reading_timestamp_seconds"));
+
+    LaunchOptions options = launchOn(QStringLiteral("COM3"), false);
+    run.controller.launch(options, RunController::requestFor(options));
+    for (int step = 0; step < 18; ++step)
+        run.tick();
+    const QList<Sample> after = parsePage(scrape(port), types, problem);
+    QVERIFY2(problem.isEmpty(), qPrintable(problem));
+
+    const SupplyModel& model = run.controller.link().model();
+    const struct {
+        const char* name;
+        Quantity quantity;
+    } readOuts[] = {{"velmor_measured_voltage_volts", Quantity::MeasuredVoltage},
+                    {"velmor_measured_current_amperes", Quantity::MeasuredCurrent},
+                    {"velmor_set_voltage_volts", Quantity::SetVoltage},
+                    {"velmor_set_current_amperes", Quantity::SetCurrent},
+                    {"velmor_over_voltage_protection_volts", Quantity::OverVoltage},
+                    {"velmor_over_current_protection_amperes", Quantity::OverCurrent}};
+    for (const auto& readOut : readOuts) {
+        QCOMPARE(types.value(readOut.name), QStringLiteral("gauge"));
+        QCOMPARE(valueOf(after, readOut.name), model.number(readOut.quantity));
+    }
+    QCOMPARE(valueOf(after, "velmor_port_open"), 1.0);
+    QCOMPARE(valueOf(after, "velmor_polling"), 1.0);
+    QCOMPARE(valueOf(after, "velmor_output_on"), 1.0);
+    QCOMPARE(valueOf(after, "velmor_tracking_mode", "mode=\"independent\""), 1.0);
+    QCOMPARE(valueOf(after, "velmor_tracking_mode", "mode=\"series\""), 0.0);
+    QCOMPARE(valueOf(after, "velmor_channel"), 1.0);
+    const auto readAt =
+        valueOf(after, "velmor_last_reading_timestamp_seconds", "quantity=\"measured_voltage\"");
+    QVERIFY(readAt);
+    QCOMPARE(qint64(*readAt * 1000),
+             model.reading(Quantity::MeasuredVoltage).time.toMSecsSinceEpoch());
+    for (const char* counter : {"velmor_received_bytes_total", "velmor_replies_decoded_total"}) {
+        QCOMPARE(types.value(counter), QStringLiteral("counter"));
+        QVERIFY2(*valueOf(after, counter) > valueOf(before, counter).value_or(0), counter);
+    }
+    QCOMPARE(valueOf(after, "velmor_received_bytes_total"),
+             double(run.controller.link().trafficLog().rxCount()));
+    QCOMPARE(valueOf(after, "velmor_replies_decoded_total"), 9.0);
+    QCOMPARE(valueOf(after, "velmor_replies_rejected_total"), 0.0);
+
+    // A garbled reply is counted as rejected, not decoded.
+    run.supply.replies.insert("MEASure:SCALar:VOLTage:DC?CR", "+1.2x456E+01\r\n");
+    for (int step = 0; step < 18; ++step)
+        run.tick();
+    const QList<Sample> garbled = parsePage(scrape(port), types, problem);
+    QCOMPARE(valueOf(garbled, "velmor_replies_rejected_total"), 1.0);
+    QCOMPARE(valueOf(garbled, "velmor_replies_decoded_total"), 17.0);
+}
+
+QTEST_GUILESS_MAIN(TestRunController)
+#include "test_run_controller.moc"
