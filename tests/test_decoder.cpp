@@ -257,7 +257,7 @@ void TestDecoder::recordingHoldsTheDecimalValue() {
     PanelFixture panel;
     panel.open();
     QTemporaryDir dir;
-    CsvRecorder& recorder = panel.window->tools().recorder();
+    CsvRecorder& recorder = panel.window->controller().recorder();
     QVERIFY(recorder.start(dir.filePath("run.csv"), CsvRecorder::Existing::Refuse));
     panel.atStep(1);
     panel.comm->receive("+1.23456E+01\r\n");

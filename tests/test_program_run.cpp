@@ -39,7 +39,7 @@ void prepare(SimBench& bench, const QString& file) {
     QVERIFY(bench.open());
     bench.choose("PowerTypeCombVol", QStringLiteral("30  V"));
     bench.choose("PowerTypeCombCur", QStringLiteral("3   A"));
-    QVERIFY(bench.window->tools().recorder().start(file, CsvRecorder::Existing::Refuse));
+    QVERIFY(bench.window->controller().recorder().start(file, CsvRecorder::Existing::Refuse));
 }
 
 ProgramRun& runOf(VelmorMain& window) {
@@ -80,7 +80,7 @@ void TestProgramRun::stepsLeaveInOrderAndOnTimeWhilePolling() {
     QCOMPARE(run.start(program), ProgramRun::Start::Started);
     QTRY_VERIFY_WITH_TIMEOUT(!run.isActive(), 10000);
     bench.press("SeekCmd");
-    bench.window->tools().recorder().stop();
+    bench.window->controller().recorder().stop();
 
     QCOMPARE(sentAt.size(), Steps);
     for (int k = 0; k < Steps; ++k)
@@ -115,7 +115,7 @@ void TestProgramRun::vanishedSupplyStopsTheRunAndIsSwitchedOffOnReturn() {
     QTRY_COMPARE_WITH_TIMEOUT(bench.commandsReceived().value(3), QStringLiteral("OUTP 0"), 3000);
     QCOMPARE(bench.commandsReceived(),
              QStringList({"VOLTage:LEVel 12", "CURRent:LEVel 1", "OUTP 1", "OUTP 0"}));
-    bench.window->tools().recorder().stop();
+    bench.window->controller().recorder().stop();
     QCOMPARE(events(file).mid(1),
              QStringList({"run started 1 steps", "run step 1/1", "port lost", "run stopped",
                           "port reopened", "recording stopped"}));
@@ -142,7 +142,7 @@ void TestProgramRun::watchAlarmsOnceOnALoadChangeAndSwitchesOff() {
     entry->setText(QStringLiteral("12.5"));
     bench.press("VOLSetCmd");
     bench.cycles(3);
-    bench.window->tools().recorder().stop();
+    bench.window->controller().recorder().stop();
 
     const QStringList limits = events(file).filter(QLatin1String("limit "));
     QCOMPARE(limits, QStringList({"limit exceeded measured_current_A 1.25 > 1.2",

@@ -164,7 +164,8 @@ void closedAndTold(PanelFixture& panel, const QString& folder) {
     panel.choose("PowerTypeCombVol", RatingLimits::VoltageRatings.last());
     panel.choose("PowerTypeCombCur", RatingLimits::CurrentRatings.first());
     panel.find<QAbstractButton>("OutPutButton")->click();
-    QVERIFY(panel.window->tools().recording().startAt(folder + QStringLiteral("/r.csv")));
+    QVERIFY(panel.window->controller().recorder().start(folder + QStringLiteral("/r.csv"),
+                                                         CsvRecorder::Existing::Refuse));
 }
 
 void openPollingOutputOn(PanelFixture& panel, const QString&) {
