@@ -90,6 +90,31 @@ std::optional<LaunchOptions::LineTexts> lineTexts(const QString& value) {
     return texts;
 }
 
+// --scpi takes its port only after "=", so that "--scpi --poll" does not
+// read "--poll" as a port: the form is taken off before Qt's parser, which
+// has no optional values, sees the line.
+QStringList withoutScpiPort(const QStringList& arguments, QStringList& ports) {
+    QStringList rest;
+    const QString prefix = QStringLiteral("--scpi=");
+    for (const QString& argument : arguments) {
+        if (argument.startsWith(prefix)) {
+            ports.append(argument.mid(prefix.size()));
+            rest.append(QStringLiteral("--scpi"));
+        } else {
+            rest.append(argument);
+        }
+    }
+    return rest;
+}
+
+std::optional<quint16> scpiPortText(const QString& value) {
+    bool ok = false;
+    const int port = value.toInt(&ok);
+    if (!isWholeNumber(value) || !ok || port < 1 || port > 65535)
+        return std::nullopt;
+    return quint16(port);
+}
+
 CommandLine failure(const QString& message) {
     CommandLine line;
     line.outcome = CommandLine::Outcome::Error;
@@ -127,9 +152,19 @@ CommandLine CommandLine::parse(const QStringList& arguments) {
         QStringLiteral("reconnect"),
         QStringLiteral("Reopen the port every 2 s after the line is lost, and keep trying when "
                        "it does not open at start-up."));
-    parser.addOptions({port, settings, poll, record, reconnect});
+    const QCommandLineOption scpi(
+        QStringLiteral("scpi"),
+        QStringLiteral("Serve SCPI script clients over TCP from start-up, on 127.0.0.1 and ::1, "
+                       "port 5025 or the one given as --scpi=PORT."));
+    const QCommandLineOption scpiListen(
+        QStringLiteral("scpi-listen"),
+        QStringLiteral("With --scpi, also listen on this address (repeatable). The protocol has "
+                       "no authentication: whoever reaches the port drives the supply."),
+        QStringLiteral("ADDRESS"));
+    parser.addOptions({port, settings, poll, record, reconnect, scpi, scpiListen});
 
-    if (!parser.parse(arguments))
+    QStringList scpiPorts;
+    if (!parser.parse(withoutScpiPort(arguments, scpiPorts)))
         return failure(parser.errorText());
     // Qt's parser adds --help-all beside --help; the panel has no options of
     // Qt's own to show, so both give the same help.
@@ -193,6 +228,26 @@ CommandLine CommandLine::parse(const QStringList& arguments) {
         o.recordPath = file.absoluteFilePath();
     }
     o.reconnect = parser.isSet(reconnect);
+    if (parser.optionNames().count(QStringLiteral("scpi")) > 1)
+        return failure(QStringLiteral("--scpi is given more than once"));
+    if (parser.isSet(scpi)) {
+        o.scpiPort = quint16(5025);
+        if (!scpiPorts.isEmpty()) {
+            o.scpiPort = scpiPortText(scpiPorts.constFirst());
+            if (!o.scpiPort)
+                return failure(QStringLiteral("--scpi: ") + shown(scpiPorts.constFirst()) +
+                               QStringLiteral(" is not a port from 1 to 65535"));
+        }
+    }
+    for (const QString& value : parser.values(scpiListen)) {
+        QHostAddress address;
+        if (value.size() > kMaxValueLength || !address.setAddress(value))
+            return failure(QStringLiteral("--scpi-listen: ") + shown(value) +
+                           QStringLiteral(" is not an IP address"));
+        o.scpiListen.append(address);
+    }
+    if (!o.scpiListen.isEmpty() && !o.scpiPort)
+        return failure(QStringLiteral("--scpi-listen needs --scpi"));
     return line;
 }
 

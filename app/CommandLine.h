@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QHostAddress>
+#include <QList>
 #include <QString>
 #include <QStringList>
 
@@ -20,11 +22,16 @@ struct LaunchOptions {
     bool poll = false;
     QString recordPath; // absolute; empty when not given
     bool reconnect = false;
+    // The port of the script server to start, when asked for.
+    std::optional<quint16> scpiPort;
+    // Addresses the script server opens beside the loopback ones.
+    QList<QHostAddress> scpiListen;
 };
 
 // The command line read with QCommandLineParser:
 //   velmor-monitor [--port COMn|DEVICE] [--settings 9600,N,8,1] [--poll]
-//                  [--record FILE] [--reconnect]
+//                  [--record FILE] [--reconnect] [--scpi[=PORT]]
+//                  [--scpi-listen ADDRESS]...
 // plus --help and --version. Everything on it is checked before any window
 // opens; only whether the port opens is left to the opening itself.
 struct CommandLine {

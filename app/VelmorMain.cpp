@@ -33,7 +33,8 @@ VelmorMain::VelmorMain(std::unique_ptr<SerialControl> comm, PortDirectory ports,
     : QWidget(parent), ui_(builtControls(this)), ports_(std::move(ports)),
       link_(std::move(comm), this), boxes_(this), message_(state_, *ui_.msgLab),
       logView_(link_.trafficLog(), *ui_.TxtReceive, *ui_.TxtRXCount, *ui_.TxtTXCount),
-      portList_(state_, ports_, *ui_.CboCom), tools_(*this, link_, ui_, message_, boxes_) {
+      portList_(state_, ports_, *ui_.CboCom), tools_(*this, link_, ui_, message_, boxes_),
+      remote_(*this, link_, tools_.menu(), message_, RecordingControl::indicatorPlace(ui_)) {
     setObjectName(QStringLiteral("VelmorMain"));
     setWindowTitle(QStringLiteral("Velmor电源监控-V3.5"));
     // The installed icon has every size the desktop asks for; a build that is
@@ -224,6 +225,10 @@ void VelmorMain::launch(const LaunchOptions& options) {
     }
     if (!options.recordPath.isEmpty())
         tools_.recording().startAt(options.recordPath);
+    if (options.scpiPort) {
+        remote_.configure(*options.scpiPort, options.scpiListen);
+        remote_.start();
+    }
 }
 
 void VelmorMain::showOpenState(bool open, const QString& status) {

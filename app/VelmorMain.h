@@ -6,6 +6,7 @@
 #include "MessageBoxes.h"
 #include "MessageLine.h"
 #include "OperatorTools.h"
+#include "RemoteControl.h"
 #include "PanelState.h"
 #include "PortList.h"
 #include "serial/PortDirectory.h"
@@ -67,6 +68,7 @@ public:
     PortRequest portRequest() const;
 
     OperatorTools& tools() { return tools_; }
+    RemoteControl& remote() { return remote_; }
     // What the command line asked for, once the window is shown: the lists
     // filled, the port opened as the port button opens it (or tried again
     // and again, without a box, when reconnecting), polling and recording
@@ -95,6 +97,7 @@ private:
     LogView logView_;
     PortList portList_;
     OperatorTools tools_;
+    RemoteControl remote_;
     // A device path given on the command line, opened when CboCom shows it.
     QString launchDevice_;
     // A double-click on LabSeries also delivers a second release; only the

@@ -1,6 +1,6 @@
 #!/bin/sh
-# The layers include one way only: app -> core/record -> core/supply ->
-# core/serial -> core/protocol, and nothing in the core includes a widget,
+# The layers include one way only: app -> core/scpi and core/record ->
+# core/supply -> core/serial -> core/protocol, and nothing in the core includes a widget,
 # picture or chart header.
 root=$1
 status=0
@@ -12,9 +12,10 @@ forbid() {
         status=1
     fi
 }
-forbid core/protocol 'serial/|supply/|record/|app/'
-forbid core/serial 'supply/|record/|app/'
-forbid core/supply 'record/|app/'
-forbid core/record 'app/'
+forbid core/protocol 'serial/|supply/|record/|scpi/|app/'
+forbid core/serial 'supply/|record/|scpi/|app/'
+forbid core/supply 'record/|scpi/|app/'
+forbid core/record 'scpi/|app/'
+forbid core/scpi 'record/|app/'
 forbid core 'Qt(Widgets|Gui|Charts)|Q(Widget|Label|Painter|Pixmap|Icon|Image|Color|Font|Chart)\b'
 exit $status

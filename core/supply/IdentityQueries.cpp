@@ -23,9 +23,9 @@ void IdentityQueries::sendQuery(Quantity quantity, const QString& query, Polling
     // Text left from earlier replies would otherwise be shown as the reply.
     if (comm_.PortOpen())
         decoder_.discardUndecoded();
-    if (!sender_.sendCommand(query + Commands::End, CommandSender::Echo::Logged))
+    if (!sender_.sendCommand(query + Commands::End, CommandSender::Echo::Logged, step,
+                             CommandSender::Reply::Awaited))
         return;
     // The next tick is skipped, so that the reply arrives under this step.
-    state_.step = step;
     state_.skipNextTick = true;
 }

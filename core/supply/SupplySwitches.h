@@ -25,6 +25,9 @@ public:
 
     // The operator's output switch: sends the other state and shows it.
     void toggleOutput();
+    // The output switched to a given state, as the switch does it; false,
+    // without a message, when the port is closed.
+    bool setOutput(OutputState state);
     // A mode or channel becoming selected, by the operator or by a reply
     // that reports another one than selected: the command goes out.
     void selectMode(TrackingMode mode);
@@ -41,6 +44,8 @@ signals:
     void channelSelected(int channel);
 
 private:
+    bool sendOutput(OutputState state);
+
     LinkState& state_;
     CommandSender& sender_;
     OutputState shownOutput_ = OutputState::Off;

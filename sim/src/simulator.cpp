@@ -42,6 +42,7 @@ Simulator::Simulator(const Options& options, const std::filesystem::path& linkDi
       instrument_(model_, simulatorIdentity(options.com)),
       faults_(options.drop, options.garbage, options.seed ? *options.seed : std::random_device{}()),
       queue_(WriteQueue::Settings{options.chunk, options.delay, kChunkGap}),
+      pacer_(options.lineRate),
       watchStdin_(stdinCanSignalEnd()) {
     if (!options.logFile.empty()) {
         log_.emplace(options.logFile);
@@ -130,7 +131,9 @@ void Simulator::receive(Clock::time_point now) {
         }
         if (auto reply = instrument_.handle(command)) {
             if (auto spoiled = faults_.apply(std::move(*reply))) {
-                queue_.push(*spoiled, now);
+                // The command went on the line with its two end letters.
+                const auto due = pacer_.replyDue(now, command.size() + 2, spoiled->size());
+                queue_.push(*spoiled, due);
             }
         }
     }

@@ -4,6 +4,7 @@
 #include "command_log.hpp"
 #include "fault_injector.hpp"
 #include "instrument.hpp"
+#include "line_pacer.hpp"
 #include "options.hpp"
 #include "port_link.hpp"
 #include "pty_port.hpp"
@@ -59,6 +60,7 @@ private:
     Instrument instrument_;
     FaultInjector faults_;
     WriteQueue queue_;
+    LinePacer pacer_;
     CommandFramer framer_;
     bool watchStdin_;
     bool masterWritable_ = true;
