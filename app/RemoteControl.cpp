@@ -25,14 +25,20 @@ RemoteControl::RemoteControl(QWidget& window, SupplyLink& link, ReadoutMenu& men
             stop();
     });
 
-    // Left in the recording indicator's place, which writes from the right.
     indicator_->setObjectName(QStringLiteral("RemoteIndicator"));
     indicator_->setTextFormat(Qt::PlainText);
     indicator_->setGeometry(indicatorPlace);
-    indicator_->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    indicator_->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     indicator_->setAttribute(Qt::WA_TransparentForMouseEvents);
     indicator_->hide();
     connect(&server_, &ScpiServer::clientCountChanged, this, &RemoteControl::showClients);
+}
+
+QRect RemoteControl::indicatorPlace(const QRect& recordingPlace) {
+    constexpr int Width = 68;
+    constexpr int Gap = 4;
+    return QRect(recordingPlace.left() - Gap - Width, recordingPlace.top(), Width,
+                 recordingPlace.height());
 }
 
 void RemoteControl::configure(quint16 port, const QList<QHostAddress>& extraAddresses) {

@@ -24,6 +24,10 @@ public:
     RemoteControl(QWidget& window, SupplyLink& link, ReadoutMenu& menu, MessageLine& message,
                   const QRect& indicatorPlace);
 
+    // Just left of the recording indicator's place, in the same row over
+    // the message line's right end.
+    static QRect indicatorPlace(const QRect& recordingPlace);
+
     // The port and the extra addresses the menu entry starts the server on
     // (5025 and none unless the command line says otherwise).
     void configure(quint16 port, const QList<QHostAddress>& extraAddresses);

@@ -34,7 +34,8 @@ VelmorMain::VelmorMain(std::unique_ptr<SerialControl> comm, PortDirectory ports,
       link_(std::move(comm), this), boxes_(this), message_(state_, *ui_.msgLab),
       logView_(link_.trafficLog(), *ui_.TxtReceive, *ui_.TxtRXCount, *ui_.TxtTXCount),
       portList_(state_, ports_, *ui_.CboCom), tools_(*this, link_, ui_, message_, boxes_),
-      remote_(*this, link_, tools_.menu(), message_, RecordingControl::indicatorPlace(ui_)) {
+      remote_(*this, link_, tools_.menu(), message_,
+              RemoteControl::indicatorPlace(RecordingControl::indicatorPlace(ui_))) {
     setObjectName(QStringLiteral("VelmorMain"));
     setWindowTitle(QStringLiteral("Velmor电源监控-V3.5"));
     // The installed icon has every size the desktop asks for; a build that is

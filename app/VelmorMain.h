@@ -6,9 +6,9 @@
 #include "MessageBoxes.h"
 #include "MessageLine.h"
 #include "OperatorTools.h"
-#include "RemoteControl.h"
 #include "PanelState.h"
 #include "PortList.h"
+#include "RemoteControl.h"
 #include "serial/PortDirectory.h"
 #include "supply/SupplyLink.h"
 

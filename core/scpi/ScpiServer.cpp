@@ -11,8 +11,7 @@ ScpiServer::~ScpiServer() {
     close();
 }
 
-bool ScpiServer::listen(quint16 port, const QList<QHostAddress>& extraAddresses,
-                        QString* error) {
+bool ScpiServer::listen(quint16 port, const QList<QHostAddress>& extraAddresses, QString* error) {
     close();
     QList<QHostAddress> addresses{QHostAddress(QHostAddress::LocalHost),
                                   QHostAddress(QHostAddress::LocalHostIPv6)};

@@ -44,8 +44,8 @@ public:
     };
     using Done = std::function<void(const Result&)>;
 
-    ClientQueue(CommandSender& sender, SerialControl& comm, ReplyDecoder& decoder,
-                TrafficLog& log, SupplyModel& model, QObject* parent = nullptr);
+    ClientQueue(CommandSender& sender, SerialControl& comm, ReplyDecoder& decoder, TrafficLog& log,
+                SupplyModel& model, QObject* parent = nullptr);
 
     // Reads a quantity from the supply. `done` runs once, unless `owner` is
     // gone by then; false (and `done` never runs) when the queue is full.

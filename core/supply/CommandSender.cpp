@@ -16,8 +16,8 @@ bool CommandSender::write(const QString& text) {
     return comm_.Output(text);
 }
 
-bool CommandSender::sendCommand(const QString& command, Echo echo,
-                                std::optional<PollingStep> leave, Reply reply) {
+bool CommandSender::sendCommand(const QString& command, Echo echo, std::optional<PollingStep> leave,
+                                Reply reply) {
     if (!comm_.PortOpen()) {
         emit notices_.message(Notices::PortClosed);
         return false;

@@ -14,8 +14,7 @@ public:
     enum class Setpoint { Voltage, Current, OverVoltage, OverCurrent };
     enum class Outcome { Sent, OutOfRange, PortClosed };
 
-    SetpointCommands(const RatingLimits& rating, CommandSender& sender,
-                     Notices& notices);
+    SetpointCommands(const RatingLimits& rating, CommandSender& sender, Notices& notices);
 
     // The entry text as the operator typed it; a value outside its limits
     // shows the out-of-range box and sends nothing.

@@ -9,8 +9,11 @@ LinePacer::Clock::duration LinePacer::wireTime(std::size_t bytes) const {
         return Clock::duration::zero();
     }
     constexpr long long kBitsPerByte = 10;
-    const auto nanoseconds = static_cast<long long>(bytes) * kBitsPerByte * 1'000'000'000LL /
-                             static_cast<long long>(baud_);
+    // Rounded to the nearest nanosecond, so that the parts of a reply's way
+    // add up to the whole.
+    const auto baud = static_cast<long long>(baud_);
+    const auto nanoseconds =
+        (static_cast<long long>(bytes) * kBitsPerByte * 1'000'000'000LL + baud / 2) / baud;
     return std::chrono::duration_cast<Clock::duration>(std::chrono::nanoseconds(nanoseconds));
 }
 

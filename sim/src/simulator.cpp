@@ -42,8 +42,7 @@ Simulator::Simulator(const Options& options, const std::filesystem::path& linkDi
       instrument_(model_, simulatorIdentity(options.com)),
       faults_(options.drop, options.garbage, options.seed ? *options.seed : std::random_device{}()),
       queue_(WriteQueue::Settings{options.chunk, options.delay, kChunkGap}),
-      pacer_(options.lineRate),
-      watchStdin_(stdinCanSignalEnd()) {
+      pacer_(options.lineRate), watchStdin_(stdinCanSignalEnd()) {
     if (!options.logFile.empty()) {
         log_.emplace(options.logFile);
     }

@@ -85,8 +85,9 @@ TEST(Options, HelpWinsAndDescribesEveryOption) {
     }
     const std::string help = helpText("velmor-supply-sim");
     for (const char* option :
-         {"--com", "--link-dir", "--load-ohms", "--chunk", "--delay", "--line-rate", "--garbage", "--drop",
-          "--vanish-after", "--return-after", "--flood", "--seed", "--log", "--quiet", "--help"}) {
+         {"--com", "--link-dir", "--load-ohms", "--chunk", "--delay", "--line-rate", "--garbage",
+          "--drop", "--vanish-after", "--return-after", "--flood", "--seed", "--log", "--quiet",
+          "--help"}) {
         EXPECT_NE(help.find(option), std::string::npos) << option;
     }
 }

@@ -11,9 +11,13 @@ namespace {
 
 struct Line {
     Line() : comm(new ScriptedSerialControl), link(std::unique_ptr<SerialControl>(comm)) {
-        link.portSession().toggle({QStringLiteral("COM3"), 3, QStringLiteral("9600"),
-                                   QStringLiteral("NONE"), QStringLiteral("8"),
-                                   QStringLiteral("1"), {}});
+        link.portSession().toggle({QStringLiteral("COM3"),
+                                   3,
+                                   QStringLiteral("9600"),
+                                   QStringLiteral("NONE"),
+                                   QStringLiteral("8"),
+                                   QStringLiteral("1"),
+                                   {}});
         comm->writes.clear();
     }
     QString written() {
@@ -28,9 +32,7 @@ struct Line {
             value = r.value;
         }));
     }
-    double number(Quantity quantity) {
-        return link.model().number(quantity).value_or(-1.0);
-    }
+    double number(Quantity quantity) { return link.model().number(quantity).value_or(-1.0); }
 
     ScriptedSerialControl* comm;
     SupplyLink link;
@@ -120,9 +122,9 @@ void TestClientQueue::readingsAndStepsWhileAClientHammers() {
         polled.append(wire.section(QStringLiteral("MEASure:SCALar:VOLTage:DC?CR"), -1));
         line.comm->receive(QByteArray("+") + QByteArray::number(step) + ".00000E+00\r\n");
     }
-    QCOMPARE(polled.mid(2), (QStringList{"VOLTage:LEVel?CR", "CURRent:LEVel?CR",
-                                         "VOLTage:PROTection:LEVel?CR",
-                                         "CURRent:PROTection:LEVel?CR"}));
+    QCOMPARE(polled.mid(2),
+             (QStringList{"VOLTage:LEVel?CR", "CURRent:LEVel?CR", "VOLTage:PROTection:LEVel?CR",
+                          "CURRent:PROTection:LEVel?CR"}));
     QVERIFY(served >= 5);
     QCOMPARE(line.number(Quantity::SetVoltage), 3.0);
     QCOMPARE(line.number(Quantity::OverCurrent), 6.0);

@@ -36,11 +36,16 @@ QString error(int code) {
 
 // A supply link on COM3 with a scripted supply answering, and a server.
 struct Served {
-    Served() : comm(new ScriptedSerialControl), link(std::unique_ptr<SerialControl>(comm)),
-               supply(*comm), server(link) {
-        link.portSession().toggle({QStringLiteral("COM3"), 3, QStringLiteral("9600"),
-                                   QStringLiteral("NONE"), QStringLiteral("8"),
-                                   QStringLiteral("1"), {}});
+    Served()
+        : comm(new ScriptedSerialControl), link(std::unique_ptr<SerialControl>(comm)),
+          supply(*comm), server(link) {
+        link.portSession().toggle({QStringLiteral("COM3"),
+                                   3,
+                                   QStringLiteral("9600"),
+                                   QStringLiteral("NONE"),
+                                   QStringLiteral("8"),
+                                   QStringLiteral("1"),
+                                   {}});
         link.rating().setVoltageRatingText(QStringLiteral("30  V"));
         link.rating().applyVoltageRating();
         QString why;
@@ -100,8 +105,8 @@ void TestScpi::parsing_data() {
                                << QStringList{query(Header::MeasureVoltage)};
     QTest::newRow("short form, any case, optional nodes left out")
         << "meas:Volt?" << QStringList{query(Header::MeasureVoltage)};
-    QTest::newRow("leading colon") << ":SOUR:CURR:LEV:IMM:AMPL 0.5"
-                                   << QStringList{cmd(Header::Current, "0.5")};
+    QTest::newRow("leading colon")
+        << ":SOUR:CURR:LEV:IMM:AMPL 0.5" << QStringList{cmd(Header::Current, "0.5")};
     QTest::newRow("optional node in the middle")
         << "VOLT:PROT:LEV?" << QStringList{query(Header::VoltageProtection)};
     QTest::newRow("a form between short and long is no form")
@@ -118,18 +123,18 @@ void TestScpi::parsing_data() {
         << "SYST:ERR?;SYSTEM:ERROR:NEXT?"
         << QStringList{query(Header::SystemError), query(Header::SystemError)};
     QTest::newRow("query form of a setting only")
-        << "*CLS?;OUTP:PROT:CLE" << QStringList{error(Scpi::UndefinedHeader),
-                                                 cmd(Header::OutputProtectionClear)};
+        << "*CLS?;OUTP:PROT:CLE"
+        << QStringList{error(Scpi::UndefinedHeader), cmd(Header::OutputProtectionClear)};
     QTest::newRow("setting form of a query only")
         << "MEAS:VOLT 3" << QStringList{error(Scpi::UndefinedHeader)};
     QTest::newRow("parameter where none is taken")
         << "VOLT? 3;*WAI 1"
         << QStringList{error(Scpi::ParameterNotAllowed), error(Scpi::ParameterNotAllowed)};
     QTest::newRow("missing parameter") << "OUTP" << QStringList{error(Scpi::MissingParameter)};
-    QTest::newRow("malformed headers") << "VOLT::LEV 1;?;MEAS-VOLT?;;"
-                                       << QStringList{error(Scpi::CommandError),
-                                                      error(Scpi::CommandError),
-                                                      error(Scpi::CommandError)};
+    QTest::newRow("malformed headers")
+        << "VOLT::LEV 1;?;MEAS-VOLT?;;"
+        << QStringList{error(Scpi::CommandError), error(Scpi::CommandError),
+                       error(Scpi::CommandError)};
     QTest::newRow("blank and empty line") << "  " << QStringList{};
 }
 
@@ -157,7 +162,8 @@ void TestScpi::parameters() {
     QCOMPARE(numberReplyValue("+A.00000E+01"), 100.0);
     QCOMPARE(numberReplyValue("-5.00000E-01\r\n"), -0.5);
     QCOMPARE(numberReplyValue("-0.00000E+00"), 0.0);
-    for (const char* bad : {"1.23456E+01", "+1.2.3E+01", "+E+01", "+1.0E+1", "+1.0e+01", "+B.0E+01"})
+    for (const char* bad :
+         {"1.23456E+01", "+1.2.3E+01", "+E+01", "+1.0E+1", "+1.0e+01", "+B.0E+01"})
         QVERIFY2(!numberReplyValue(QLatin1String(bad)), bad);
 }
 
@@ -166,11 +172,11 @@ void TestScpi::conversations_data() {
     QTest::addColumn<QStringList>("replies");
     QTest::addColumn<QString>("wire");
     QTest::newRow("identity and version from the supply")
-        << QByteArray("*IDN?\r\nSYST:VERS?\n") << QStringList{"VELMOR,PSU-3005,SN0042,V1.06", "V1.06"}
-        << "*IDN?CRSYST:VERS?CR";
+        << QByteArray("*IDN?\r\nSYST:VERS?\n")
+        << QStringList{"VELMOR,PSU-3005,SN0042,V1.06", "V1.06"} << "*IDN?CRSYST:VERS?CR";
     QTest::newRow("readings in plain decimal, one line per line")
-        << QByteArray("MEAS:VOLT?;CURR?\n")
-        << QStringList{"12;0.85"} << "MEASure:SCALar:VOLTage:DC?CRMEASure:SCALar:CURRent:DC?CR";
+        << QByteArray("MEAS:VOLT?;CURR?\n") << QStringList{"12;0.85"}
+        << "MEASure:SCALar:VOLTage:DC?CRMEASure:SCALar:CURRent:DC?CR";
     QTest::newRow("a setting, then its read-back")
         << QByteArray("VOLT 5.50;VOLT?\n") << QStringList{"12.5"}
         << "VOLTage:LEVel 5.5CRVOLTage:LEVel?CR";
@@ -187,8 +193,8 @@ void TestScpi::conversations_data() {
                        "-104,\"Data type error\";-113,\"Undefined header\";"
                        "-230,\"Data corrupt or stale\""}
         << "";
-    QTest::newRow("clearing the error queue") << QByteArray("FOO\n*CLS\nSYST:ERR?\n")
-                                              << QStringList{"0,\"No error\""} << "";
+    QTest::newRow("clearing the error queue")
+        << QByteArray("FOO\n*CLS\nSYST:ERR?\n") << QStringList{"0,\"No error\""} << "";
 }
 
 void TestScpi::conversations() {
@@ -209,9 +215,13 @@ void TestScpi::boundsOnWhatAClientSends() {
     served.link.portSession().toggle({});
     QCOMPARE(served.converse(*first, "MEAS:VOLT?;:SYST:ERR?\n", 1),
              QStringList{"-240,\"Hardware error\""});
-    served.link.portSession().toggle({QStringLiteral("COM3"), 3, QStringLiteral("9600"),
-                                      QStringLiteral("NONE"), QStringLiteral("8"),
-                                      QStringLiteral("1"), {}});
+    served.link.portSession().toggle({QStringLiteral("COM3"),
+                                      3,
+                                      QStringLiteral("9600"),
+                                      QStringLiteral("NONE"),
+                                      QStringLiteral("8"),
+                                      QStringLiteral("1"),
+                                      {}});
 
     // Commands beyond the bound are dropped with a queue overflow; the ones
     // taken are all answered, in order, before the error query that follows.
