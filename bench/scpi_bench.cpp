@@ -3,6 +3,7 @@
 //
 //   bench-scpi throughput --links DIR --baud B --queries N --python P --client SCRIPT
 //   bench-scpi cpu --links DIR --seconds S --server off|listening|idle-client
+//   (either with --hide-log: the traffic log hidden, to show what painting it costs)
 //
 // Both open COM200, choose a rating and start polling, as an operator does.
 // throughput runs the PyVISA client loop of MEAS:VOLT? and prints its rate
@@ -38,14 +39,22 @@ struct Options {
     QString client;
     double seconds = 60;
     QString server = QStringLiteral("off");
+    bool showLog = true;
 };
 
 bool parse(const QStringList& args, Options& o) {
     if (args.size() < 2)
         return false;
     o.mode = args[1];
-    for (int i = 2; i + 1 < args.size(); i += 2) {
+    for (int i = 2; i < args.size(); i += 2) {
         const QString& name = args[i];
+        if (name == QLatin1String("--hide-log")) {
+            o.showLog = false;
+            --i;
+            continue;
+        }
+        if (i + 1 == args.size())
+            return false;
         const QString& value = args[i + 1];
         if (name == QLatin1String("--links"))
             o.links = value;
@@ -98,6 +107,7 @@ int main(int argc, char** argv) {
                       PortDirectory(o.links));
     window.messageBoxes().replaceShower([](const MessageBoxes::Box&) {});
     window.show();
+    window.findChild<QWidget*>("TxtReceive")->setVisible(o.showLog);
     int status = 0;
     QProcess client;
     QTcpSocket idle;
@@ -117,7 +127,9 @@ int main(int argc, char** argv) {
         window.findChild<QAbstractButton*>("SeekCmd")->click();
         RemoteControl& remote = window.remote();
         remote.configure(0, {});
-        if (o.server != QLatin1String("off") && !remote.start()) {
+        const bool serving =
+            o.mode == QLatin1String("throughput") || o.server != QLatin1String("off");
+        if (serving && !remote.start()) {
             std::fprintf(stderr, "bench-scpi: the server did not start\n");
             status = 1;
             app.quit();

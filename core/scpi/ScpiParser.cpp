@@ -127,7 +127,8 @@ QList<Parsed> parseLine(const QString& line) {
         const QString unit = part.trimmed();
         if (unit.isEmpty())
             continue;
-        const qsizetype blank = unit.indexOf(QRegularExpression(QStringLiteral("\\s")));
+        static const QRegularExpression whiteSpace(QStringLiteral("\\s"));
+        const qsizetype blank = unit.indexOf(whiteSpace);
         QString header = blank < 0 ? unit : unit.left(blank);
         const QString argument = blank < 0 ? QString() : unit.mid(blank + 1).trimmed();
         const bool query = header.endsWith(u'?');

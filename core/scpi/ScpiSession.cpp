@@ -35,6 +35,8 @@ QString valueText(const QVariant& value) {
 ScpiSession::ScpiSession(SupplyLink& link, QTcpSocket* socket, QObject* parent)
     : QObject(parent), link_(link), socket_(socket) {
     socket_->setParent(this);
+    // A reply is one short line awaited by the client: send it at once.
+    socket_->setSocketOption(QAbstractSocket::LowDelayOption, 1);
     connect(socket_, &QTcpSocket::readyRead, this, &ScpiSession::readLines);
     connect(socket_, &QTcpSocket::disconnected, this, &ScpiSession::drop);
     connect(socket_, &QTcpSocket::errorOccurred, this, &ScpiSession::drop);

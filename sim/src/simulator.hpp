@@ -46,7 +46,8 @@ private:
     void sendDue(Clock::time_point now);
     void flood();
     bool readStdin(); // false when standard input ended
-    int pollTimeout(Clock::time_point now) const;
+    // How long to wait for the next timed event; nothing when none is due.
+    std::optional<Clock::duration> pollTimeout(Clock::time_point now) const;
     void note(const std::string& text) const;
 
     Options options_;
