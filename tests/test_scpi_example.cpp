@@ -6,12 +6,14 @@
 #include <QAction>
 #include <QLabel>
 #include <QProcess>
+#include <QTcpServer>
 #include <QtTest>
 
 class TestScpiExample : public QObject {
     Q_OBJECT
 private slots:
     void exampleDrivesTheSupplyWhileThePanelPolls();
+    void aPortInUseIsToldOnTheMessageLine();
 };
 
 void TestScpiExample::exampleDrivesTheSupplyWhileThePanelPolls() {
@@ -61,6 +63,19 @@ void TestScpiExample::exampleDrivesTheSupplyWhileThePanelPolls() {
     QTRY_VERIFY_WITH_TIMEOUT(bench.commandsReceived().contains(QStringLiteral("VOLTage:LEVel?")),
                              5000);
     QTRY_VERIFY(remote.indicator().isHidden());
+}
+
+void TestScpiExample::aPortInUseIsToldOnTheMessageLine() {
+    QTcpServer other;
+    QVERIFY(other.listen(QHostAddress::LocalHost));
+    SimBench bench;
+    RemoteControl& remote = bench.window->remote();
+    remote.configure(other.serverPort(), {});
+    remote.menuEntry()->trigger();
+    QVERIFY(!remote.server().isListening());
+    QVERIFY(!remote.menuEntry()->isChecked());
+    QVERIFY2(bench.text("msgLab").startsWith(QStringLiteral("远程控制无法启动：")),
+             qPrintable(bench.text("msgLab")));
 }
 
 QTEST_MAIN(TestScpiExample)
