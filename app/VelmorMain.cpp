@@ -32,7 +32,9 @@ VelmorMain::VelmorMain(std::unique_ptr<SerialControl> comm, PortDirectory ports,
       controller_(std::move(comm), this), link_(controller_.link()), boxes_(this),
       message_(state_, *ui_.msgLab),
       logView_(link_.trafficLog(), *ui_.TxtReceive, *ui_.TxtRXCount, *ui_.TxtTXCount),
-      portList_(state_, ports_, *ui_.CboCom), tools_(*this, controller_, ui_, message_, boxes_) {
+      portList_(state_, ports_, *ui_.CboCom), tools_(*this, controller_, ui_, message_, boxes_),
+      remote_(*this, link_, tools_.menu(), message_,
+              RemoteControl::indicatorPlace(RecordingControl::indicatorPlace(ui_))) {
     setObjectName(QStringLiteral("VelmorMain"));
     setWindowTitle(tr("Velmor电源监控-V3.5"));
     // The installed icon has every size the desktop asks for; a build that is
@@ -219,6 +221,10 @@ void VelmorMain::launch(const LaunchOptions& options) {
         !options.metrics ||
         controller_.serveMetrics(*options.metrics, ui_.CboCom->currentText(), &error);
     controller_.launch(options, portRequest());
+    if (options.scpiPort) {
+        remote_.configure(*options.scpiPort, options.scpiListen);
+        remote_.start();
+    }
     // Said last, so that the opening of the port does not clear it.
     if (!served)
         message_.show(tr("指标服务未能启动：") + error);

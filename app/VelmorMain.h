@@ -9,6 +9,7 @@
 #include "PortList.h"
 #include "control/CommandLine.h"
 #include "control/RunController.h"
+#include "RemoteControl.h"
 #include "serial/PortDirectory.h"
 #include "supply/SupplyLink.h"
 
@@ -69,6 +70,7 @@ public:
     PortRequest portRequest() const;
 
     OperatorTools& tools() { return tools_; }
+    RemoteControl& remote() { return remote_; }
     // What the command line asked for, once the window is shown: the lists
     // show the port and settings asked for, the metrics page is served, and
     // the controller launches the run from what the lists show.
@@ -100,6 +102,7 @@ private:
     LogView logView_;
     PortList portList_;
     OperatorTools tools_;
+    RemoteControl remote_;
     // A device path given on the command line, opened when CboCom shows it.
     QString launchDevice_;
     // A double-click on LabSeries also delivers a second release; only the

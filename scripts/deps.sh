@@ -16,9 +16,10 @@ velmor_packages=(
 )
 # What the tests need besides: GoogleTest, Qt SVG for the icon test, the
 # German locale's sources for the number-text checks, the validators of the
-# desktop entry and the metainfo.
+# desktop entry and the metainfo, and PyVISA for the scripting example.
 velmor_test_packages=(
     libgtest-dev qt6-svg-dev locales desktop-file-utils appstream
+    python3-pyvisa python3-pyvisa-py
 )
 
 # Runs a command as root: directly when root already, else through sudo.

@@ -1,8 +1,9 @@
 #!/bin/sh
 # The layers include one way only: app and headless -> core/control ->
-# core/metrics -> core/program -> core/record -> core/supply -> core/serial ->
-# core/protocol, and nothing in the core includes a widget, picture or chart
-# header.
+# core/metrics -> core/program and core/scpi -> core/record -> core/supply ->
+# core/serial -> core/protocol (the script server and the programmed run
+# use the supply alone), and nothing in the core includes a widget, picture
+# or chart header.
 root=$1
 status=0
 forbid() {
@@ -13,11 +14,12 @@ forbid() {
         status=1
     fi
 }
-forbid core/protocol 'serial/|supply/|record/|program/|metrics/|control/|app/|headless/'
-forbid core/serial 'supply/|record/|program/|metrics/|control/|app/|headless/'
-forbid core/supply 'record/|program/|metrics/|control/|app/|headless/'
-forbid core/record 'program/|metrics/|control/|app/|headless/'
-forbid core/program 'metrics/|control/|app/|headless/'
+forbid core/protocol 'serial/|supply/|record/|program/|scpi/|metrics/|control/|app/|headless/'
+forbid core/serial 'supply/|record/|program/|scpi/|metrics/|control/|app/|headless/'
+forbid core/supply 'record/|program/|scpi/|metrics/|control/|app/|headless/'
+forbid core/record 'program/|scpi/|metrics/|control/|app/|headless/'
+forbid core/program 'scpi/|metrics/|control/|app/|headless/'
+forbid core/scpi 'record/|program/|metrics/|control/|app/|headless/'
 forbid core/metrics 'control/|app/|headless/'
 forbid core/control 'app/|headless/'
 forbid headless 'app/|Qt(Widgets|Gui|Charts)|Q(Widget|Application)\b'

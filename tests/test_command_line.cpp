@@ -113,6 +113,17 @@ void TestCommandLine::goodLines_data() {
     QTest::newRow("reconnect alone")
         << QStringList{"--reconnect"}
         << Check([](const LaunchOptions& o) { return o.reconnect && o.port.isEmpty(); });
+    QTest::newRow("script server on its default port")
+        << QStringList{"--scpi", "--poll", "--port", "COM3"} << Check([](const LaunchOptions& o) {
+               return o.scpiPort == 5025 && o.poll && o.scpiListen.isEmpty();
+           });
+    QTest::newRow("script server on a port, two more addresses")
+        << QStringList{"--scpi-listen", "192.168.1.5", "--scpi=6000", "--scpi-listen", "::"}
+        << Check([](const LaunchOptions& o) {
+               return o.scpiPort == 6000 &&
+                      o.scpiListen == QList<QHostAddress>{QHostAddress("192.168.1.5"),
+                                                          QHostAddress(QHostAddress::AnyIPv6)};
+           });
     QTest::newRow("everything") << QStringList{"--reconnect", "--record",    fresh,
                                                "--poll",      "--settings",  "4800,N,8,2",
                                                "--port",      "/dev/ttyACM0"}
@@ -171,6 +182,15 @@ void TestCommandLine::badLines_data() {
     QTest::newRow("record nothing") << QStringList{"--record", ""} << "--record";
     QTest::newRow("record into no folder")
         << QStringList{"--record", "/no/such/folder/x.csv"} << "does not exist";
+    QTest::newRow("script port 0") << QStringList{"--scpi=0"} << "--scpi";
+    QTest::newRow("script port too big") << QStringList{"--scpi=65536"} << "65536";
+    QTest::newRow("script port as next argument is no port")
+        << QStringList{"--scpi", "5025"} << "5025";
+    QTest::newRow("script server twice") << QStringList{"--scpi", "--scpi=1"} << "more than once";
+    QTest::newRow("listen address without server")
+        << QStringList{"--scpi-listen", "127.0.0.2"} << "needs --scpi";
+    QTest::newRow("listen on a host name")
+        << QStringList{"--scpi", "--scpi-listen", "localhost"} << "localhost";
     QTest::newRow("unknown option") << QStringList{"--colour"} << "colour";
     QTest::newRow("stray argument") << QStringList{"COM3"} << "COM3";
     QTest::newRow("very long value")
@@ -203,7 +223,8 @@ void TestCommandLine::helpAndVersion() {
         const CommandLine line = parse({"--port", "COM3", help});
         QCOMPARE(line.outcome, CommandLine::Outcome::Help);
         for (const char* option : {"--port", "--settings", "--poll", "--record", "--reconnect",
-                                   "--metrics", "--lang", "--help", "--version"})
+                                   "--metrics", "--scpi", "--scpi-listen", "--lang", "--help",
+                                   "--version"})
             QVERIFY2(line.message.contains(QLatin1String(option)), option);
     }
     // Each program's help and version name that program.

@@ -123,6 +123,31 @@ QStringList withOptionalValues(QStringList arguments) {
     return arguments;
 }
 
+// --scpi takes its port only after "=", so that "--scpi --poll" does not
+// read "--poll" as a port: the form is taken off before Qt's parser, which
+// has no optional values, sees the line.
+QStringList withoutScpiPort(const QStringList& arguments, QStringList& ports) {
+    QStringList rest;
+    const QString prefix = QStringLiteral("--scpi=");
+    for (const QString& argument : arguments) {
+        if (argument.startsWith(prefix)) {
+            ports.append(argument.mid(prefix.size()));
+            rest.append(QStringLiteral("--scpi"));
+        } else {
+            rest.append(argument);
+        }
+    }
+    return rest;
+}
+
+std::optional<quint16> scpiPortText(const QString& value) {
+    bool ok = false;
+    const int port = value.toInt(&ok);
+    if (!isWholeNumber(value) || !ok || port < 1 || port > 65535)
+        return std::nullopt;
+    return quint16(port);
+}
+
 CommandLine parsed(const QStringList& arguments, const Program& program);
 
 CommandLine failure(const QString& message) {
@@ -196,15 +221,25 @@ CommandLine parsed(const QStringList& arguments, const Program& program) {
             MetricsAddress().text() +
             QStringLiteral(". Give an address other than loopback only on a trusted network."),
         QStringLiteral("ADDRESS:PORT"));
+    const QCommandLineOption scpi(
+        QStringLiteral("scpi"),
+        QStringLiteral("Serve SCPI script clients over TCP from start-up, on 127.0.0.1 and ::1, "
+                       "port 5025 or the one given as --scpi=PORT."));
+    const QCommandLineOption scpiListen(
+        QStringLiteral("scpi-listen"),
+        QStringLiteral("With --scpi, also listen on this address (repeatable). The protocol has "
+                       "no authentication: whoever reaches the port drives the supply."),
+        QStringLiteral("ADDRESS"));
     const QCommandLineOption lang(
         QStringLiteral("lang"),
         QStringLiteral("The panel's language: en for English, zh for Chinese. Without it the "
                        "panel speaks English when the locale's language is English (LANGUAGE, "
                        "LC_ALL, LC_MESSAGES, LANG), and Chinese otherwise."),
         QStringLiteral("en|zh"));
-    parser.addOptions({port, settings, poll, record, reconnect, metrics, lang});
+    parser.addOptions({port, settings, poll, record, reconnect, metrics, scpi, scpiListen, lang});
 
-    if (!parser.parse(arguments))
+    QStringList scpiPorts;
+    if (!parser.parse(withoutScpiPort(arguments, scpiPorts)))
         return failure(parser.errorText());
     // Qt's parser adds --help-all beside --help; the panel has no options of
     // Qt's own to show, so both give the same help.
@@ -287,6 +322,26 @@ CommandLine parsed(const QStringList& arguments, const Program& program) {
             return failure(QStringLiteral("--lang: ") + shown(parser.value(lang)) +
                            QStringLiteral(" is neither en nor zh"));
     }
+    if (parser.optionNames().count(QStringLiteral("scpi")) > 1)
+        return failure(QStringLiteral("--scpi is given more than once"));
+    if (parser.isSet(scpi)) {
+        o.scpiPort = quint16(5025);
+        if (!scpiPorts.isEmpty()) {
+            o.scpiPort = scpiPortText(scpiPorts.constFirst());
+            if (!o.scpiPort)
+                return failure(QStringLiteral("--scpi: ") + shown(scpiPorts.constFirst()) +
+                               QStringLiteral(" is not a port from 1 to 65535"));
+        }
+    }
+    for (const QString& value : parser.values(scpiListen)) {
+        QHostAddress address;
+        if (value.size() > kMaxValueLength || !address.setAddress(value))
+            return failure(QStringLiteral("--scpi-listen: ") + shown(value) +
+                           QStringLiteral(" is not an IP address"));
+        o.scpiListen.append(address);
+    }
+    if (!o.scpiListen.isEmpty() && !o.scpiPort)
+        return failure(QStringLiteral("--scpi-listen needs --scpi"));
     return line;
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QHostAddress>
+#include <QList>
 #include <QString>
 #include <QStringList>
 
@@ -35,6 +36,10 @@ struct LaunchOptions {
     bool reconnect = false;
     QString language; // "en" or "zh"; empty when not given
     std::optional<MetricsAddress> metrics;
+    // The port of the script server to start, when asked for.
+    std::optional<quint16> scpiPort;
+    // Addresses the script server opens beside the loopback ones.
+    QList<QHostAddress> scpiListen;
 };
 
 // The program whose command line is read: its name and the first line of
@@ -51,7 +56,8 @@ struct Program {
 
 // The command line read with QCommandLineParser:
 //   PROGRAM [--port COMn|DEVICE] [--settings 9600,N,8,1] [--poll]
-//           [--record FILE] [--reconnect] [--metrics[=ADDRESS:PORT]] [--lang en|zh]
+//           [--record FILE] [--reconnect] [--metrics[=ADDRESS:PORT]]
+//           [--scpi[=PORT]] [--scpi-listen ADDRESS]... [--lang en|zh]
 // plus --help and --version. Everything on it is checked before anything
 // opens; only whether the port opens is left to the opening itself.
 struct CommandLine {

@@ -20,12 +20,14 @@ void IdentityQueries::queryIdentification() {
 
 void IdentityQueries::sendQuery(Quantity quantity, const QString& query, PollingStep step) {
     emit queryStarted(quantity);
-    // Text left from earlier replies would otherwise be shown as the reply.
-    if (comm_.PortOpen())
+    // Text left from earlier replies would otherwise be shown as the reply;
+    // text arriving while a script client's query holds the line is that
+    // client's reply.
+    if (comm_.PortOpen() && !sender_.reserved())
         decoder_.discardUndecoded();
-    if (!sender_.sendCommand(query + Commands::End, CommandSender::Echo::Logged))
+    if (!sender_.sendCommand(query + Commands::End, CommandSender::Echo::Logged, step,
+                             CommandSender::Reply::Awaited))
         return;
     // The next tick is skipped, so that the reply arrives under this step.
-    state_.step = step;
     state_.skipNextTick = true;
 }

@@ -16,6 +16,15 @@ PollingCycle::PollingCycle(LinkState& state, SerialControl& comm, CommandSender&
     SysTickTimer_.setObjectName(QStringLiteral("SysTickTimer"));
     SysTickTimer_.setInterval(IntervalMs);
     connect(&SysTickTimer_, &QTimer::timeout, this, &PollingCycle::SysTickTimer_Timer);
+    // A tick that came while a script's query held the line runs as soon as
+    // its reply is in, so the cycle keeps its pace and its order.
+    connect(&sender_, &CommandSender::lineFree, this, [this] {
+        if (tickWaiting_ && !sender_.reserved()) {
+            tickWaiting_ = false;
+            if (isPolling())
+                SysTickTimer_Timer();
+        }
+    });
 }
 
 void PollingCycle::SysTickTimer_Timer() {
@@ -32,8 +41,18 @@ void PollingCycle::SysTickTimer_Timer() {
         heldForReply_ = true;
         return;
     }
+    if (sender_.reserved()) {
+        tickWaiting_ = true;
+        return;
+    }
     heldForReply_ = false;
-    state_.step = nextStep(state_.step);
+    sender_.hold(true);
+    tick();
+    sender_.hold(false);
+}
+
+void PollingCycle::tick() {
+    sender_.advanceStep();
     // A reply that arrives now is read under the new step; an operator
     // command run here may move the step before its query is chosen.
     yield_();

@@ -35,6 +35,8 @@ signals:
     void ticked(const QDateTime& now);
 
 private:
+    void tick();
+
     LinkState& state_;
     SerialControl& comm_;
     CommandSender& sender_;
@@ -43,4 +45,5 @@ private:
     SupplyModel& model_;
     QTimer SysTickTimer_;
     bool heldForReply_ = false;
+    bool tickWaiting_ = false;
 };

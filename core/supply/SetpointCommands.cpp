@@ -1,7 +1,6 @@
 #include "SetpointCommands.h"
 
 #include "CommandSender.h"
-#include "LinkState.h"
 #include "Notices.h"
 #include "RatingLimits.h"
 #include "protocol/Commands.h"
@@ -31,35 +30,43 @@ const Row& rowOf(SetpointCommands::Setpoint setpoint) {
     return rows[int(setpoint)];
 }
 
+bool inLimits(const SetpointLimits& limits, const Row& row, double value) {
+    // A value beyond a double's range is infinite and fails.
+    return limits.*row.lower <= value && value <= limits.*row.upper;
+}
+
+QString commandFor(const Row& row, double value) {
+    return Commands::withArgument(row.prefix, NumberText::plainDecimal(value));
+}
+
 } // namespace
 
-SetpointCommands::SetpointCommands(LinkState& state, const RatingLimits& rating,
-                                   CommandSender& sender, Notices& notices)
-    : state_(state), rating_(rating), sender_(sender), notices_(notices) {}
+SetpointCommands::SetpointCommands(const RatingLimits& rating, CommandSender& sender,
+                                   Notices& notices)
+    : rating_(rating), sender_(sender), notices_(notices) {}
 
 void SetpointCommands::send(Setpoint setpoint, const QString& entryText) {
     const Row& row = rowOf(setpoint);
     const SetpointLimits& limits = rating_.limits();
     // The range test comes before the port test, and the number sent is the
-    // number tested. A value beyond a double's range is infinite and fails.
+    // number tested.
     const double value = NumberText::leadingNumber(entryText);
-    if (!(limits.*row.lower <= value && value <= limits.*row.upper)) {
+    if (!inLimits(limits, row, value)) {
         emit notices_.outOfRange();
         return;
     }
-    const QString command = Commands::withArgument(row.prefix, NumberText::plainDecimal(value));
-    if (sender_.sendCommand(command, CommandSender::Echo::Logged))
-        state_.step = row.readBackStep;
+    (void)sender_.sendCommand(commandFor(row, value), CommandSender::Echo::Logged,
+                              row.readBackStep);
 }
 
 SetpointCommands::Outcome SetpointCommands::sendValue(Setpoint setpoint, double value) {
     const Row& row = rowOf(setpoint);
-    const SetpointLimits& limits = rating_.limits();
-    if (!(limits.*row.lower <= value && value <= limits.*row.upper))
+    if (!inLimits(rating_.limits(), row, value))
         return Outcome::OutOfRange;
-    const QString command = Commands::withArgument(row.prefix, NumberText::plainDecimal(value));
-    if (!sender_.isPortOpen() || !sender_.sendCommand(command, CommandSender::Echo::Logged))
+    if (!sender_.isPortOpen())
         return Outcome::PortClosed;
-    state_.step = row.readBackStep;
-    return Outcome::Sent;
+    return sender_.sendCommand(commandFor(row, value), CommandSender::Echo::Logged,
+                               row.readBackStep)
+               ? Outcome::Sent
+               : Outcome::PortClosed;
 }

@@ -5,7 +5,6 @@
 class CommandSender;
 class Notices;
 class RatingLimits;
-struct LinkState;
 
 // The four setpoints: each entry's text is tested against its limits, one
 // set command goes out and the polling step moves to the query that reads
@@ -15,8 +14,7 @@ public:
     enum class Setpoint { Voltage, Current, OverVoltage, OverCurrent };
     enum class Outcome { Sent, OutOfRange, PortClosed };
 
-    SetpointCommands(LinkState& state, const RatingLimits& rating, CommandSender& sender,
-                     Notices& notices);
+    SetpointCommands(const RatingLimits& rating, CommandSender& sender, Notices& notices);
 
     // The entry text as the operator typed it; a value outside its limits
     // shows the out-of-range box and sends nothing.
@@ -27,7 +25,6 @@ public:
     Outcome sendValue(Setpoint setpoint, double value);
 
 private:
-    LinkState& state_;
     const RatingLimits& rating_;
     CommandSender& sender_;
     Notices& notices_;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "ClientQueue.h"
 #include "CommandSender.h"
 #include "EventYield.h"
 #include "IdentityQueries.h"
@@ -46,6 +47,8 @@ public:
     SetpointCommands& setpoints() { return setpoints_; }
     SupplySwitches& switches() { return switches_; }
     IdentityQueries& identity() { return identity_; }
+    // Script clients' requests, beside polling and the operator.
+    ClientQueue& clients() { return clients_; }
 
 private:
     std::unique_ptr<SerialControl> comm_;
@@ -63,4 +66,5 @@ private:
     PollingCycle polling_;
     SetpointCommands setpoints_;
     IdentityQueries identity_;
+    ClientQueue clients_;
 };

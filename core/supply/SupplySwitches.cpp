@@ -12,23 +12,19 @@ TrackingMode SupplySwitches::selectedMode() const {
 }
 
 void SupplySwitches::toggleOutput() {
-    const bool switchOn = shownOutput_ == OutputState::Off;
-    if (!sender_.sendCommand(switchOn ? Commands::OutputOn : Commands::OutputOff,
-                             CommandSender::Echo::Silent))
-        return;
-    showOutput(switchOn ? OutputState::On : OutputState::Off);
-    // The cycle runs its last step and starts afresh.
-    state_.step = PollingStep::Version;
+    (void)sendOutput(shownOutput_ == OutputState::Off ? OutputState::On : OutputState::Off);
 }
 
 bool SupplySwitches::setOutput(OutputState state) {
-    const bool switchOn = state == OutputState::On;
-    if (!sender_.isPortOpen() ||
-        !sender_.sendCommand(switchOn ? Commands::OutputOn : Commands::OutputOff,
-                             CommandSender::Echo::Silent))
+    return sender_.isPortOpen() && sendOutput(state);
+}
+
+bool SupplySwitches::sendOutput(OutputState state) {
+    // The cycle runs its last step and starts afresh.
+    if (!sender_.sendCommand(state == OutputState::On ? Commands::OutputOn : Commands::OutputOff,
+                             CommandSender::Echo::Silent, PollingStep::Version))
         return false;
     showOutput(state);
-    state_.step = PollingStep::Version;
     return true;
 }
 
@@ -41,11 +37,10 @@ void SupplySwitches::selectMode(TrackingMode mode) {
     // The option shows selected before its command goes out.
     state_.mode = mode;
     emit modeSelected(mode);
-    if (sender_.sendCommand(
-            Commands::withArgument(Commands::ModePrefix, QString::number(int(mode))),
-            CommandSender::Echo::Logged))
-        // The cycle reads the voltage setpoint back next.
-        state_.step = PollingStep::SetVoltage;
+    // The cycle reads the voltage setpoint back next.
+    (void)sender_.sendCommand(
+        Commands::withArgument(Commands::ModePrefix, QString::number(int(mode))),
+        CommandSender::Echo::Logged, PollingStep::SetVoltage);
 }
 
 void SupplySwitches::selectChannel(int channel) {

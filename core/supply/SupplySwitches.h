@@ -44,6 +44,8 @@ signals:
     void channelSelected(int channel);
 
 private:
+    bool sendOutput(OutputState state);
+
     LinkState& state_;
     CommandSender& sender_;
     OutputState shownOutput_ = OutputState::Off;

@@ -64,9 +64,9 @@ struct ValueOption {
     Apply apply;
 };
 
-const std::array<ValueOption, 12>& valueOptions() {
+const std::array<ValueOption, 13>& valueOptions() {
     using std::chrono::milliseconds;
-    static const std::array<ValueOption, 12> options{{
+    static const std::array<ValueOption, 13> options{{
         {"--com", "a port number from 1 to 255",
          reader(unsignedIn<1, 255>, [](Options& o, auto n) { o.com = static_cast<int>(n); })},
         {"--link-dir", "a folder", reader(nonEmpty, [](Options& o, auto dir) { o.linkDir = dir; })},
@@ -76,6 +76,9 @@ const std::array<ValueOption, 12>& valueOptions() {
          reader(unsignedIn<1, 1 << 20>, [](Options& o, auto n) { o.chunk = n; })},
         {"--delay", "whole milliseconds from 0 to 3600000",
          reader(unsignedIn<0, kMaxDelayMs>, [](Options& o, auto n) { o.delay = milliseconds(n); })},
+        {"--line-rate", "a baud rate from 50 to 4000000",
+         reader(unsignedIn<50, 4000000>,
+                [](Options& o, auto n) { o.lineRate = static_cast<unsigned>(n); })},
         {"--garbage", "a probability from 0 to 1",
          reader(probability, [](Options& o, double p) { o.garbage = p; })},
         {"--drop", "a probability from 0 to 1",
@@ -168,6 +171,8 @@ Supply:
 Faults:
   --chunk N          write each reply in pieces of N bytes, 2 ms apart
   --delay MS         answer MS milliseconds late
+  --line-rate BAUD   answer once the command and the reply would have crossed
+                     a serial line at BAUD (10 bits a byte), one reply at a time
   --garbage P        replace a reply by random bytes with probability P
   --drop P           answer nothing with probability P
   --vanish-after S   after S seconds close the terminal, as when a USB adapter

@@ -15,6 +15,7 @@ struct Options {
     double loadOhms = 10.0;
     std::size_t chunk = 0; // 0: whole replies
     std::chrono::milliseconds delay{0};
+    unsigned lineRate = 0; // baud; 0: replies as fast as the terminal takes them
     double garbage = 0.0;
     double drop = 0.0;
     std::optional<std::chrono::milliseconds> vanishAfter;

@@ -6,7 +6,6 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <climits>
 #include <iostream>
 #include <iterator>
 #include <random>
@@ -42,7 +41,7 @@ Simulator::Simulator(const Options& options, const std::filesystem::path& linkDi
       instrument_(model_, simulatorIdentity(options.com)),
       faults_(options.drop, options.garbage, options.seed ? *options.seed : std::random_device{}()),
       queue_(WriteQueue::Settings{options.chunk, options.delay, kChunkGap}),
-      watchStdin_(stdinCanSignalEnd()) {
+      pacer_(options.lineRate), watchStdin_(stdinCanSignalEnd()) {
     if (!options.logFile.empty()) {
         log_.emplace(options.logFile);
     }
@@ -84,7 +83,16 @@ bool Simulator::serveOnce() {
         {pty_ ? pty_->master() : -1, static_cast<short>(POLLIN | (waitWritable ? POLLOUT : 0)), 0},
         {watchStdin_ ? STDIN_FILENO : -1, POLLIN, 0},
     };
-    if (::poll(fds, std::size(fds), pollTimeout(now)) < 0) {
+    const std::optional<Clock::duration> wait = pollTimeout(now);
+    timespec timeout{};
+    if (wait) {
+        const auto ns = std::chrono::duration_cast<std::chrono::nanoseconds>(*wait).count();
+        timeout.tv_sec = static_cast<time_t>(ns / 1'000'000'000);
+        timeout.tv_nsec = static_cast<long>(ns % 1'000'000'000);
+    }
+    // To the nanosecond rather than the millisecond: a reply paced at a line
+    // rate is due at a time of its own, not at the next whole millisecond.
+    if (::ppoll(fds, std::size(fds), wait ? &timeout : nullptr, nullptr) < 0) {
         if (errno != EINTR) {
             fail("poll");
         }
@@ -130,7 +138,9 @@ void Simulator::receive(Clock::time_point now) {
         }
         if (auto reply = instrument_.handle(command)) {
             if (auto spoiled = faults_.apply(std::move(*reply))) {
-                queue_.push(*spoiled, now);
+                // The command went on the line with its two end letters.
+                const auto due = pacer_.replyDue(now, command.size() + 2, spoiled->size());
+                queue_.push(*spoiled, due);
             }
         }
     }
@@ -202,7 +212,7 @@ void Simulator::announce() const {
          link_->path().string());
 }
 
-int Simulator::pollTimeout(Clock::time_point now) const {
+std::optional<Simulator::Clock::duration> Simulator::pollTimeout(Clock::time_point now) const {
     std::optional<Clock::time_point> wake = vanishAt_;
     const auto earliest = [&wake](Clock::time_point t) {
         if (!wake || t < *wake) {
@@ -219,11 +229,9 @@ int Simulator::pollTimeout(Clock::time_point now) const {
         earliest(*due);
     }
     if (!wake) {
-        return -1;
+        return std::nullopt;
     }
-    // Round up: waking a fraction of a millisecond early would only spin once more.
-    const auto wait = std::chrono::ceil<std::chrono::milliseconds>(*wake - now).count();
-    return static_cast<int>(std::clamp<long long>(wait, 0, INT_MAX));
+    return std::max(*wake - now, Clock::duration::zero());
 }
 
 void Simulator::note(const std::string& text) const {

@@ -4,6 +4,7 @@
 #include "command_log.hpp"
 #include "fault_injector.hpp"
 #include "instrument.hpp"
+#include "line_pacer.hpp"
 #include "options.hpp"
 #include "port_link.hpp"
 #include "pty_port.hpp"
@@ -45,7 +46,8 @@ private:
     void sendDue(Clock::time_point now);
     void flood();
     bool readStdin(); // false when standard input ended
-    int pollTimeout(Clock::time_point now) const;
+    // How long to wait for the next timed event; nothing when none is due.
+    std::optional<Clock::duration> pollTimeout(Clock::time_point now) const;
     void note(const std::string& text) const;
 
     Options options_;
@@ -59,6 +61,7 @@ private:
     Instrument instrument_;
     FaultInjector faults_;
     WriteQueue queue_;
+    LinePacer pacer_;
     CommandFramer framer_;
     bool watchStdin_;
     bool masterWritable_ = true;

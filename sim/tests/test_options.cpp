@@ -22,6 +22,7 @@ TEST(Options, EachOptionSetsItsField) {
         {{"--load-ohms", "2.5"}, [](const Options& o) { return o.loadOhms == 2.5; }},
         {{"--chunk", "3"}, [](const Options& o) { return o.chunk == 3; }},
         {{"--delay=250"}, [](const Options& o) { return o.delay.count() == 250; }},
+        {{"--line-rate", "9600"}, [](const Options& o) { return o.lineRate == 9600; }},
         {{"--garbage", "0.25"}, [](const Options& o) { return o.garbage == 0.25; }},
         {{"--drop", "1"}, [](const Options& o) { return o.drop == 1.0; }},
         {{"--vanish-after", "1.5"},
@@ -57,6 +58,8 @@ TEST(Options, BadCommandLinesAreRejectedWithTheOffenderNamed) {
         {{"--chunk", "0"}, "--chunk"},
         {{"--chunk", "1.5"}, "--chunk"},
         {{"--delay", "-5"}, "--delay"},
+        {{"--line-rate", "0"}, "--line-rate"},
+        {{"--line-rate", "9600.5"}, "--line-rate"},
         {{"--garbage", "1.5"}, "--garbage"},
         {{"--drop", "half"}, "--drop"},
         {{"--vanish-after", "-1"}, "--vanish-after"},
@@ -82,8 +85,9 @@ TEST(Options, HelpWinsAndDescribesEveryOption) {
     }
     const std::string help = helpText("velmor-supply-sim");
     for (const char* option :
-         {"--com", "--link-dir", "--load-ohms", "--chunk", "--delay", "--garbage", "--drop",
-          "--vanish-after", "--return-after", "--flood", "--seed", "--log", "--quiet", "--help"}) {
+         {"--com", "--link-dir", "--load-ohms", "--chunk", "--delay", "--line-rate", "--garbage",
+          "--drop", "--vanish-after", "--return-after", "--flood", "--seed", "--log", "--quiet",
+          "--help"}) {
         EXPECT_NE(help.find(option), std::string::npos) << option;
     }
 }

@@ -1,0 +1,292 @@
+#include "ScpiSession.h"
+
+#include "protocol/NumberText.h"
+#include "supply/SupplyLink.h"
+
+#include <QTcpSocket>
+
+namespace {
+
+using Scpi::Header;
+
+// A reply text from the supply as one line of printable text.
+QString asLine(QString text) {
+    for (QChar& c : text)
+        if (c.unicode() < 0x20 || c.unicode() == 0x7f)
+            c = u' ';
+    return text;
+}
+
+QString valueText(const QVariant& value) {
+    if (value.userType() == qMetaTypeId<OutputState>())
+        return value.value<OutputState>() == OutputState::On ? QStringLiteral("1")
+                                                             : QStringLiteral("0");
+    if (value.userType() == qMetaTypeId<TrackingMode>())
+        return QString::number(int(value.value<TrackingMode>()));
+    if (value.userType() == QMetaType::Double)
+        return NumberText::plainDecimal(value.toDouble());
+    if (value.userType() == QMetaType::Int)
+        return QString::number(value.toInt());
+    return asLine(value.toString());
+}
+
+} // namespace
+
+ScpiSession::ScpiSession(SupplyLink& link, QTcpSocket* socket, QObject* parent)
+    : QObject(parent), link_(link), socket_(socket) {
+    socket_->setParent(this);
+    // A reply is one short line awaited by the client: send it at once.
+    socket_->setSocketOption(QAbstractSocket::LowDelayOption, 1);
+    connect(socket_, &QTcpSocket::readyRead, this, &ScpiSession::readLines);
+    connect(socket_, &QTcpSocket::disconnected, this, &ScpiSession::drop);
+    connect(socket_, &QTcpSocket::errorOccurred, this, &ScpiSession::drop);
+}
+
+void ScpiSession::drop() {
+    // A reply on its way to this client is still taken off the line by the
+    // queue, and then dropped.
+    pending_.clear();
+    disconnect(socket_, nullptr, this, nullptr);
+    socket_->abort();
+    deleteLater();
+}
+
+void ScpiSession::readLines() {
+    inbox_ += socket_->readAll();
+    for (;;) {
+        const qsizetype lf = inbox_.indexOf('\n');
+        if (lf < 0 ? inbox_.size() > MaxLine : lf > MaxLine) {
+            drop();
+            return;
+        }
+        if (lf < 0)
+            break;
+        QByteArray line = inbox_.left(lf);
+        inbox_.remove(0, lf + 1);
+        if (line.endsWith('\r'))
+            line.chop(1);
+        const QList<Scpi::Parsed> commands = Scpi::parseLine(QString::fromLatin1(line));
+        if (commands.isEmpty())
+            continue;
+        if (pending_.size() + commands.size() > MaxPending) {
+            pushError(Scpi::QueueOverflow);
+            continue;
+        }
+        for (qsizetype i = 0; i < commands.size(); ++i)
+            pending_.push_back({commands[i], i + 1 == commands.size()});
+    }
+    runPending();
+}
+
+void ScpiSession::runPending() {
+    if (running_)
+        return;
+    running_ = true;
+    while (!waiting_ && !pending_.empty()) {
+        const Pending next = pending_.front();
+        pending_.pop_front();
+        if (next.parsed.command)
+            run(*next.parsed.command);
+        else
+            pushError(next.parsed.error);
+        if (next.endsLine) {
+            if (waiting_)
+                pending_.push_front({{std::nullopt, Scpi::NoError}, true});
+            else
+                endLine();
+        }
+    }
+    running_ = false;
+}
+
+void ScpiSession::resumed() {
+    waiting_ = false;
+    runPending();
+}
+
+void ScpiSession::endLine() {
+    if (answers_.isEmpty())
+        return;
+    socket_->write((answers_.join(u';') + u'\n').toLatin1());
+    answers_.clear();
+    if (socket_->bytesToWrite() > MaxUnread)
+        drop();
+}
+
+void ScpiSession::answer(const QString& text) {
+    answers_.append(text);
+}
+
+void ScpiSession::pushError(int code) {
+    if (code == Scpi::NoError)
+        return;
+    if (int(errors_.size()) >= MaxErrors) {
+        errors_.back() = Scpi::QueueOverflow;
+        return;
+    }
+    errors_.push_back(code);
+}
+
+void ScpiSession::run(const Scpi::Command& c) {
+    switch (c.header) {
+    case Header::Identify:
+        read(Quantity::Identification);
+        break;
+    case Header::ClearStatus:
+        errors_.clear();
+        break;
+    case Header::OperationComplete:
+        // Commands run one at a time: all before this one are complete.
+        if (c.query)
+            answer(QStringLiteral("1"));
+        break;
+    case Header::Wait:
+        break;
+    case Header::SystemError:
+        answer(Scpi::errorReply(errors_.empty() ? Scpi::NoError : errors_.front()));
+        if (!errors_.empty())
+            errors_.pop_front();
+        break;
+    case Header::SystemVersion:
+        read(Quantity::Version);
+        break;
+    case Header::MeasureVoltage:
+        read(Quantity::MeasuredVoltage);
+        break;
+    case Header::MeasureCurrent:
+        read(Quantity::MeasuredCurrent);
+        break;
+    case Header::FetchVoltage:
+        fetch(Quantity::MeasuredVoltage);
+        break;
+    case Header::FetchCurrent:
+        fetch(Quantity::MeasuredCurrent);
+        break;
+    case Header::Voltage:
+    case Header::Current:
+    case Header::VoltageProtection:
+    case Header::CurrentProtection: {
+        static constexpr Quantity readBack[] = {Quantity::SetVoltage, Quantity::SetCurrent,
+                                                Quantity::OverVoltage, Quantity::OverCurrent};
+        const int setpoint = int(c.header) - int(Header::Voltage);
+        if (c.query)
+            read(readBack[setpoint]);
+        else
+            setNumber(setpoint, c.argument);
+        break;
+    }
+    case Header::Output:
+        if (c.query) {
+            read(Quantity::Output);
+        } else if (const auto on = Scpi::boolean(c.argument)) {
+            command([this, on] {
+                return link_.switches().setOutput(*on ? OutputState::On : OutputState::Off);
+            });
+        } else {
+            pushError(Scpi::IllegalParameterValue);
+        }
+        break;
+    case Header::OutputProtectionClear:
+        command([this] {
+            link_.switches().clearAlarm();
+            return true;
+        });
+        break;
+    case Header::Channel:
+        if (c.query) {
+            read(Quantity::Channel);
+        } else if (const auto channel = Scpi::choice(c.argument, 1, 2)) {
+            command([this, channel] {
+                link_.switches().selectChannel(*channel);
+                return true;
+            });
+        } else {
+            pushError(Scpi::IllegalParameterValue);
+        }
+        break;
+    case Header::Mode:
+        if (c.query) {
+            read(Quantity::Mode);
+        } else if (const auto mode = Scpi::choice(c.argument, 0, 2)) {
+            command([this, mode] {
+                link_.switches().selectMode(TrackingMode(*mode));
+                return true;
+            });
+        } else {
+            pushError(Scpi::IllegalParameterValue);
+        }
+        break;
+    }
+}
+
+void ScpiSession::fetch(Quantity quantity) {
+    const std::optional<double> value = link_.model().number(quantity);
+    if (value)
+        answer(NumberText::plainDecimal(*value));
+    else
+        pushError(Scpi::DataStale);
+}
+
+void ScpiSession::read(Quantity quantity) {
+    // A closed port is reported at once, without waiting for the line.
+    if (!link_.MSComm().PortOpen()) {
+        pushError(Scpi::HardwareError);
+        return;
+    }
+    waiting_ = true;
+    const bool queued = link_.clients().read(this, quantity, [this](const ClientQueue::Result& r) {
+        if (r.status == ClientQueue::Result::Status::Done)
+            answer(valueText(r.value));
+        else
+            pushError(Scpi::HardwareError);
+        resumed();
+    });
+    if (!queued) {
+        waiting_ = false;
+        pushError(Scpi::QueueOverflow);
+    }
+}
+
+void ScpiSession::command(std::function<bool()> send) {
+    if (!link_.MSComm().PortOpen()) {
+        pushError(Scpi::HardwareError);
+        return;
+    }
+    waiting_ = true;
+    const bool queued = link_.clients().run(
+        this,
+        [this, send] {
+            if (!send())
+                pushError(Scpi::HardwareError);
+        },
+        [this](const ClientQueue::Result& r) {
+            if (r.status != ClientQueue::Result::Status::Done)
+                pushError(Scpi::HardwareError);
+            resumed();
+        });
+    if (!queued) {
+        waiting_ = false;
+        pushError(Scpi::QueueOverflow);
+    }
+}
+
+void ScpiSession::setNumber(int setpoint, const QString& argument) {
+    const std::optional<double> value = Scpi::number(argument);
+    if (!value) {
+        pushError(Scpi::DataTypeError);
+        return;
+    }
+    const auto which = SetpointCommands::Setpoint(setpoint);
+    command([this, which, value] {
+        switch (link_.setpoints().sendValue(which, *value)) {
+        case SetpointCommands::Outcome::Sent:
+            return true;
+        case SetpointCommands::Outcome::OutOfRange:
+            pushError(Scpi::DataOutOfRange);
+            return true;
+        case SetpointCommands::Outcome::PortClosed:
+            break;
+        }
+        return false;
+    });
+}

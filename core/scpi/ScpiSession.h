@@ -1,0 +1,65 @@
+#pragma once
+
+#include "ScpiParser.h"
+#include "supply/SupplyModel.h"
+
+#include <QByteArray>
+#include <QObject>
+#include <QStringList>
+
+#include <deque>
+#include <functional>
+
+class QTcpSocket;
+class SupplyLink;
+
+// One script client on one connection: reads its lines, runs their commands
+// one at a time in order (a command that goes to the supply waits for the
+// line, and the commands after it wait for that one), answers each line's
+// queries on one line, and keeps the client's error queue. Everything the
+// client sends is bounded: a line longer than MaxLine closes the connection,
+// commands beyond MaxPending are dropped with a queue overflow, and a client
+// that does not read its replies is disconnected.
+class ScpiSession : public QObject {
+    Q_OBJECT
+public:
+    static constexpr int MaxLine = 1024;
+    static constexpr int MaxPending = 256;
+    static constexpr int MaxErrors = 16;
+    static constexpr qint64 MaxUnread = 64 * 1024;
+
+    // Takes the socket over; the session deletes itself when it closes.
+    ScpiSession(SupplyLink& link, QTcpSocket* socket, QObject* parent = nullptr);
+
+private:
+    struct Pending {
+        Scpi::Parsed parsed;
+        bool endsLine;
+    };
+
+    void readLines();
+    void runPending();
+    // Runs one command; one that goes to the supply leaves the session
+    // waiting for it.
+    void run(const Scpi::Command& command);
+    void read(Quantity quantity);
+    void setNumber(int setpoint, const QString& argument);
+    // Runs one of the operator's commands when the line is free; `sent`
+    // tells whether it went out.
+    void command(std::function<bool()> send);
+    void fetch(Quantity quantity);
+    void answer(const QString& text);
+    void pushError(int code);
+    void resumed();
+    void endLine();
+    void drop();
+
+    SupplyLink& link_;
+    QTcpSocket* socket_;
+    QByteArray inbox_;
+    std::deque<Pending> pending_;
+    std::deque<int> errors_;
+    QStringList answers_;
+    bool waiting_ = false;
+    bool running_ = false;
+};
