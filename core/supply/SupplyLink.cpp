@@ -7,7 +7,7 @@ SupplyLink::SupplyLink(std::unique_ptr<SerialControl> comm, QObject* parent)
       polling_(state_, *comm_, sender_, decoder_, yield_, model_, this),
       setpoints_(state_, rating_, sender_, notices_), identity_(state_, *comm_, sender_, decoder_) {
     setObjectName(QStringLiteral("SupplyLink"));
-    history_.follow(model_);
+    history_.follow(model_, ReadingHistory::systemSteadyClock());
     connect(comm_.get(), &SerialControl::lineLost, this, [this] { session_.PortLost(); });
     connect(comm_.get(), &SerialControl::OnComm, this, [this] { decoder_.MSComm_OnComm(); });
     connect(comm_.get(), &SerialControl::bytesWritten, this,
