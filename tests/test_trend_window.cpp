@@ -5,6 +5,7 @@
 #include "support/PanelFixture.h"
 #include "support/ScriptedSupply.h"
 #include "support/SupplyCycle.h"
+#include "support/TrendCycle.h"
 
 #include <QAbstractButton>
 #include <QAction>
@@ -20,25 +21,8 @@ namespace {
 
 constexpr qint64 MinuteMs = 60 * 1000;
 
-const QDateTime kStart =
-    QDateTime::fromString(QStringLiteral("2026-12-07T08:00:00.000+01:00"), Qt::ISODateWithMs);
-
-SupplyCycle::Values cycleValues(int n) {
-    SupplyCycle::Values v;
-    v.measuredVoltage = 12.0 + 0.125 * (n % 5);
-    v.measuredCurrent = 0.5 + 0.0625 * (n % 3);
-    v.setVoltage = n < 10 ? 12.0 : 12.5;
-    v.setCurrent = n < 20 ? 1.0 : 0.75;
-    v.output = n >= 4 && n < 7 ? OutputState::Off : OutputState::On;
-    return v;
-}
-
-QList<QPointF> readings(const ReadingHistory& history, Quantity quantity) {
-    QList<QPointF> points;
-    for (const auto& p : history.points(quantity))
-        points << QPointF(double(p.msecs), p.value);
-    return points;
-}
+const QDateTime kStart = TrendCycle::start();
+using TrendCycle::readings;
 
 QList<QPointF> seriesPoints(const QList<QLineSeries*>& runs) {
     QList<QPointF> points;
@@ -59,7 +43,7 @@ struct Bench {
     }
     void play(int cycles) {
         for (int k = 0; k < cycles; ++k)
-            cycle.play(cycleValues(played++));
+            cycle.play(TrendCycle::values(played++));
     }
     TrendWindow* live() {
         auto* window = qobject_cast<TrendWindow*>(windows.showLive());

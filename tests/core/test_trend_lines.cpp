@@ -1,6 +1,7 @@
 // What the trend chart shows of a history, without a chart: no widget, no
 // display, only Qt Core.
 #include "support/SupplyCycle.h"
+#include "support/TrendCycle.h"
 #include "trend/TrendLines.h"
 
 #include <QtTest>
@@ -12,24 +13,8 @@ namespace {
 constexpr qint64 MinuteMs = 60 * 1000;
 constexpr qint64 DayMs = 24 * 60 * MinuteMs;
 
-const QDateTime kStart =
-    QDateTime::fromString(QStringLiteral("2026-12-07T08:00:00.000+01:00"), Qt::ISODateWithMs);
-
-SupplyCycle::Values cycleValues(int n) {
-    SupplyCycle::Values v;
-    v.measuredVoltage = 12.0 + 0.125 * (n % 5);
-    v.measuredCurrent = 0.5 + 0.0625 * (n % 3);
-    v.setVoltage = n < 10 ? 12.0 : 12.5;
-    v.output = n >= 4 && n < 7 ? OutputState::Off : OutputState::On;
-    return v;
-}
-
-QList<QPointF> readings(const ReadingHistory& history, Quantity quantity) {
-    QList<QPointF> points;
-    for (const auto& p : history.points(quantity))
-        points << QPointF(double(p.msecs), p.value);
-    return points;
-}
+const QDateTime kStart = TrendCycle::start();
+using TrendCycle::readings;
 
 // The index of a quantity's lines in a frame.
 size_t lineOf(Quantity quantity) {
@@ -42,7 +27,7 @@ struct Played {
     Played() : cycle(model, kStart) { history.follow(model); }
     void play(int cycles) {
         for (int k = 0; k < cycles; ++k)
-            cycle.play(cycleValues(played++));
+            cycle.play(TrendCycle::values(played++));
     }
     // Everything, as the "all" span shows it.
     TrendLines::Frame all(int columns = 1000) const {
