@@ -141,15 +141,7 @@ void TestTrendWindow::seriesHoldTheReadings() {
 void TestTrendWindow::linesBreakAtLinkEvents() {
     Bench bench;
     TrendWindow* window = bench.live();
-    bench.play(3);
-    bench.cycle.event(LinkEvent::PollingStopped);
-    bench.cycle.skip(10 * MinuteMs);
-    bench.cycle.event(LinkEvent::PollingStarted);
-    bench.play(2);
-    bench.cycle.event(LinkEvent::PortLost);
-    bench.cycle.skip(MinuteMs);
-    bench.cycle.event(LinkEvent::PortOpened);
-    bench.play(1);
+    TrendCycle::playThreeRuns(bench.cycle, bench.played);
     window->setSpan(TrendWindow::Span::All);
     window->refresh();
     // A series for each run; a lone reading shows as a mark.

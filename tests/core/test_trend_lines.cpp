@@ -54,15 +54,7 @@ private slots:
 
 void TestTrendLines::linesBreakAtLinkEvents() {
     Played run;
-    run.play(3);
-    run.cycle.event(LinkEvent::PollingStopped);
-    run.cycle.skip(10 * MinuteMs);
-    run.cycle.event(LinkEvent::PollingStarted);
-    run.play(2);
-    run.cycle.event(LinkEvent::PortLost);
-    run.cycle.skip(MinuteMs);
-    run.cycle.event(LinkEvent::PortOpened);
-    run.play(1);
+    TrendCycle::playThreeRuns(run.cycle, run.played);
     const TrendLines::Frame frame = run.all();
     const auto& volts = frame.lines[lineOf(Quantity::MeasuredVoltage)];
     QCOMPARE(volts.size(), 3);

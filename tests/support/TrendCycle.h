@@ -34,4 +34,23 @@ inline QList<QPointF> readings(const ReadingHistory& history, Quantity quantity)
     return points;
 }
 
+// Three runs of readings, of 3, 2 and 1 cycles: polling stopped for ten
+// minutes after the first, the port lost for a minute after the second.
+// played counts the cycles across calls.
+inline void playThreeRuns(SupplyCycle& cycle, int& played) {
+    const auto play = [&](int cycles) {
+        for (int k = 0; k < cycles; ++k)
+            cycle.play(values(played++));
+    };
+    play(3);
+    cycle.event(LinkEvent::PollingStopped);
+    cycle.skip(10 * 60 * 1000);
+    cycle.event(LinkEvent::PollingStarted);
+    play(2);
+    cycle.event(LinkEvent::PortLost);
+    cycle.skip(60 * 1000);
+    cycle.event(LinkEvent::PortOpened);
+    play(1);
+}
+
 } // namespace TrendCycle
