@@ -196,7 +196,7 @@ int redraw(const Options& options, SupplyModel& model, const ReadingHistory& his
         QCoreApplication::processEvents();
     }
     qsizetype points = 0;
-    for (Quantity quantity : TrendChart::Plotted) {
+    for (Quantity quantity : TrendLines::Plotted) {
         for (const QLineSeries* run : window->chart().runs(quantity))
             points += run->count();
     }
