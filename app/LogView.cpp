@@ -59,7 +59,7 @@ void LogLines::reset() {
 }
 
 LogView::LogView(TrafficLog& log, QPlainTextEdit& view, QLineEdit& rxCount, QLineEdit& txCount)
-    : view_(view), rxCount_(rxCount), txCount_(txCount) {
+    : log_(log), view_(view), rxCount_(rxCount), txCount_(txCount) {
     // Keeps the widget's document bounded along with the text; an undo
     // history of every line appended would grow without end.
     view_.setMaximumBlockCount(MaxBlocks);
@@ -71,13 +71,19 @@ LogView::LogView(TrafficLog& log, QPlainTextEdit& view, QLineEdit& rxCount, QLin
     QObject::connect(&log, &TrafficLog::appended, &showTimer_,
                      [this](const QString& text) { appended(text); });
     QObject::connect(&log, &TrafficLog::emptied, &showTimer_, [this] { emptied(); });
-    QObject::connect(&log, &TrafficLog::countsChanged, &showTimer_,
-                     [this](qint64 rx, qint64 tx) { showCounts(rx, tx); });
+    QObject::connect(&log, &TrafficLog::countsChanged, &showTimer_, [this] { showSoon(); });
 }
 
-void LogView::showCounts(qint64 rx, qint64 tx) {
+void LogView::showSoon() {
+    if (!showTimer_.isActive())
+        showTimer_.start();
+}
+
+void LogView::showCounts() {
     // Laying out a line edit's text is most of what a received piece costs:
     // only the counter that moved is rewritten.
+    const qint64 rx = log_.rxCount();
+    const qint64 tx = log_.txCount();
     if (rx != shownRx_) {
         shownRx_ = rx;
         rxCount_.setText(QStringLiteral("RX:") + QString::number(rx));
@@ -92,8 +98,7 @@ void LogView::appended(const QString& text) {
     unshown_ += text;
     if (unshown_.size() > TrafficLog::MaxChars)
         unshown_.remove(0, unshown_.size() - TrafficLog::MaxChars);
-    if (!showTimer_.isActive())
-        showTimer_.start();
+    showSoon();
 }
 
 void LogView::emptied() {
@@ -103,6 +108,8 @@ void LogView::emptied() {
 }
 
 void LogView::show() {
+    showTimer_.stop();
+    showCounts();
     if (unshown_.isEmpty())
         return;
     // Appending through a cursor keeps the layout of what is already shown;

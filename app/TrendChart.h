@@ -1,6 +1,6 @@
 #pragma once
 
-#include "supply/ReadingHistory.h"
+#include "trend/TrendLines.h"
 
 #include <QChart>
 #include <QList>
@@ -12,21 +12,13 @@ class QDateTimeAxis;
 class QLineSeries;
 class QValueAxis;
 
-// The chart of a reading history over a span of time: measured voltage and
-// current as lines through the readings, the two setpoints as dashed steps
-// that hold each reading until the next, volts on the left axis, amperes on
-// the right, and the times the output was read off shaded. A line never
-// crosses a link event (port closed, polling stopped...): each run of
-// readings between two events is a series of its own. Only the readings in
-// view and one on either side are handed to the series, so that drawing
-// costs what is shown, and of those no more than the plot's width can show.
+// The chart of a reading history over a span of time: draws what TrendLines
+// makes of it, measured values as solid lines, setpoints dashed, volts on
+// the left axis, amperes on the right, and the times the output was read off
+// shaded. Each run of readings between two link events is a series of its own.
 class TrendChart : public QChart {
     Q_OBJECT
 public:
-    static constexpr std::array<Quantity, 4> Plotted = {Quantity::MeasuredVoltage,
-                                                        Quantity::MeasuredCurrent,
-                                                        Quantity::SetVoltage, Quantity::SetCurrent};
-
     TrendChart();
 
     // Shows the history between the two times (ms since the epoch).
@@ -41,12 +33,6 @@ public:
 
     // The name shown for a plotted quantity or the output.
     static QString quantityName(Quantity quantity);
-    static bool isVoltage(Quantity quantity) {
-        return quantity == Quantity::MeasuredVoltage || quantity == Quantity::SetVoltage;
-    }
-    static bool isStep(Quantity quantity) {
-        return quantity == Quantity::SetVoltage || quantity == Quantity::SetCurrent;
-    }
 
 private:
     struct Line {
@@ -59,7 +45,7 @@ private:
     void matchRunCount(Line& line, qsizetype count);
     void setTimeRange(qint64 from, qint64 to);
 
-    std::array<Line, Plotted.size()> lines_;
+    std::array<Line, TrendLines::Plotted.size()> lines_;
     QAreaSeries* outputOff_;
     QLineSeries* outputOffEdge_;
     QDateTimeAxis* timeAxis_;

@@ -20,7 +20,6 @@
 
 #include <algorithm>
 #include <array>
-#include <optional>
 
 namespace {
 
@@ -51,32 +50,12 @@ const std::array<SpanChoice, 5> kSpans = {{
 }};
 
 QString unit(Quantity quantity) {
-    return TrendChart::isVoltage(quantity) ? QStringLiteral("V") : QStringLiteral("A");
-}
-
-// The reading nearest in time to t among those inside [from, to].
-std::optional<ReadingHistory::Point> nearest(const std::deque<ReadingHistory::Point>& points,
-                                             qint64 t, qint64 from, qint64 to) {
-    const auto at = std::lower_bound(
-        points.begin(), points.end(), t,
-        [](const ReadingHistory::Point& p, qint64 time) { return p.msecs < time; });
-    std::optional<ReadingHistory::Point> best;
-    const auto consider = [&](const ReadingHistory::Point& p) {
-        if (p.msecs < from || p.msecs > to)
-            return;
-        if (!best || std::abs(p.msecs - t) < std::abs(best->msecs - t))
-            best = p;
-    };
-    if (at != points.end())
-        consider(*at);
-    if (at != points.begin())
-        consider(*(at - 1));
-    return best;
+    return TrendLines::isVoltage(quantity) ? QStringLiteral("V") : QStringLiteral("A");
 }
 
 bool plotsNothing(const ReadingHistory& history) {
     const auto empty = [&history](Quantity q) { return history.points(q).empty(); };
-    return std::all_of(TrendChart::Plotted.begin(), TrendChart::Plotted.end(), empty) &&
+    return std::all_of(TrendLines::Plotted.begin(), TrendLines::Plotted.end(), empty) &&
            empty(Quantity::Output);
 }
 
@@ -123,8 +102,8 @@ TrendWindow::TrendWindow(const ReadingHistory& history, std::unique_ptr<ReadingH
     connect(&refreshTimer_, &QTimer::timeout, this, &TrendWindow::draw);
     connect(&history_, &ReadingHistory::pointAdded, this, [this](Quantity quantity) {
         if (quantity == Quantity::Output ||
-            std::find(TrendChart::Plotted.begin(), TrendChart::Plotted.end(), quantity) !=
-                TrendChart::Plotted.end())
+            std::find(TrendLines::Plotted.begin(), TrendLines::Plotted.end(), quantity) !=
+                TrendLines::Plotted.end())
             historyChanged();
     });
     connect(&history_, &ReadingHistory::eventAdded, this, &TrendWindow::historyChanged);
@@ -299,12 +278,12 @@ void TrendWindow::hover(double at, const QPoint& globalPos) {
     const qint64 t = from_ + qint64(at * double(to_ - from_));
     QStringList parts{
         QDateTime::fromMSecsSinceEpoch(t).toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"))};
-    for (Quantity quantity : TrendChart::Plotted) {
-        if (const auto p = nearest(history_.points(quantity), t, from_, to_))
+    for (Quantity quantity : TrendLines::Plotted) {
+        if (const auto p = TrendLines::nearest(history_.points(quantity), t, from_, to_))
             parts << TrendChart::quantityName(quantity) + QLatin1Char(' ') +
                          CsvFormat::numberText(p->value) + QLatin1Char(' ') + unit(quantity);
     }
-    if (const auto p = nearest(history_.points(Quantity::Output), t, from_, to_))
+    if (const auto p = TrendLines::nearest(history_.points(Quantity::Output), t, from_, to_))
         parts << TrendChart::quantityName(Quantity::Output) + QLatin1Char(' ') +
                      (p->value != 0.0 ? tr("开") : tr("关"));
     hoverLabel_->setText(parts.join(QStringLiteral("    ")));

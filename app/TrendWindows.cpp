@@ -1,6 +1,11 @@
 #include "TrendWindows.h"
 
+#include "TrendModule.h"
+
 #include <QAction>
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
 #include <QWidget>
 
 TrendWindows::TrendWindows(const ReadingHistory& live, QWidget* owner)
@@ -10,9 +15,39 @@ TrendWindows::TrendWindows(const ReadingHistory& live, QWidget* owner)
     connect(showAction_, &QAction::triggered, this, &TrendWindows::showLive);
 }
 
-TrendWindow* TrendWindows::showLive() {
+QStringList TrendWindows::modulePaths(const QString& programDir) {
+    const QString name = QStringLiteral(VELMOR_TREND_MODULE);
+    return {QDir::cleanPath(programDir + QStringLiteral("/" VELMOR_TREND_MODULE_DIR "/") + name),
+            QDir::cleanPath(programDir + QLatin1Char('/') + name)};
+}
+
+TrendModule* TrendWindows::module() {
+    if (module_)
+        return module_;
+    QStringList errors;
+    for (const QString& path : modulePaths(QCoreApplication::applicationDirPath())) {
+        if (!QFileInfo::exists(path))
+            continue;
+        loader_.setFileName(path);
+        module_ = qobject_cast<TrendModule*>(loader_.instance());
+        if (module_)
+            return module_;
+        errors << loader_.errorString();
+    }
+    if (errors.isEmpty())
+        errors << QStringLiteral("未找到 ") + QStringLiteral(VELMOR_TREND_MODULE);
+    boxes_.show({QStringLiteral("无法加载趋势图模块：") + errors.join(QLatin1Char('\n')),
+                 owner_->windowTitle(), MessageBoxes::Icon::Warning});
+    return nullptr;
+}
+
+QWidget* TrendWindows::showLive() {
     if (!live_) {
-        live_ = new TrendWindow(history_, owner_);
+        TrendModule* trend = module();
+        if (!trend)
+            return nullptr;
+        live_ = trend->liveWindow(
+            history_, [this](const QString& path) { openFile(path); }, owner_);
         track(live_);
     }
     live_->show();
@@ -21,15 +56,19 @@ TrendWindow* TrendWindows::showLive() {
     return live_;
 }
 
-TrendWindow* TrendWindows::openFile(const QString& path) {
+QWidget* TrendWindows::openFile(const QString& path) {
+    TrendModule* trend = module();
+    if (!trend)
+        return nullptr;
     CsvReader::Result result = CsvReader::readFile(path);
     if (!result.history) {
-        boxes_.show({tr("无法打开 %1：%2").arg(path, result.error), TrendWindow::liveTitle(),
+        boxes_.show({tr("无法打开 %1：%2").arg(path, result.error), trend->liveTitle(),
                      MessageBoxes::Icon::Warning});
         return nullptr;
     }
     const QString text = note(result);
-    auto* window = new TrendWindow(std::move(result.history), path, text, owner_);
+    QWidget* window = trend->fileWindow(
+        std::move(result.history), path, text, [this](const QString& p) { openFile(p); }, owner_);
     window->setAttribute(Qt::WA_DeleteOnClose);
     files_ << window;
     track(window);
@@ -37,21 +76,19 @@ TrendWindow* TrendWindows::openFile(const QString& path) {
     return window;
 }
 
-QList<TrendWindow*> TrendWindows::fileWindows() const {
-    QList<TrendWindow*> windows;
-    for (const QPointer<TrendWindow>& window : files_) {
+QList<QWidget*> TrendWindows::fileWindows() const {
+    QList<QWidget*> windows;
+    for (const QPointer<QWidget>& window : files_) {
         if (window)
             windows << window;
     }
     return windows;
 }
 
-void TrendWindows::track(TrendWindow* window) {
-    connect(window, &TrendWindow::openRequested, this, &TrendWindows::openFile);
+void TrendWindows::track(QWidget* window) {
     connect(window, &QObject::destroyed, this,
-            [this] { files_.removeIf([](const QPointer<TrendWindow>& w) { return w.isNull(); }); });
+            [this] { files_.removeIf([](const QPointer<QWidget>& w) { return w.isNull(); }); });
 }
-
 QString TrendWindows::note(const CsvReader::Result& result) {
     QStringList parts;
     if (result.malformed > 0) {

@@ -24,6 +24,7 @@
 #include "Measure.h"
 #include "app/TrendChart.h"
 #include "app/TrendView.h"
+#include "app/TrendWindow.h"
 #include "app/TrendWindows.h"
 
 #include <QApplication>
@@ -171,7 +172,7 @@ double median(std::vector<double> samples) {
 
 int redraw(const Options& options, SupplyModel& model, const ReadingHistory& history,
            TrendWindows& windows, const Scenario& scenario, qint64 now) {
-    TrendWindow* window = windows.showLive();
+    auto* window = qobject_cast<TrendWindow*>(windows.showLive());
     window->setSpan(TrendWindow::Span::Day);
     QCoreApplication::processEvents();
     std::vector<double> total;
@@ -195,7 +196,7 @@ int redraw(const Options& options, SupplyModel& model, const ReadingHistory& his
         QCoreApplication::processEvents();
     }
     qsizetype points = 0;
-    for (Quantity quantity : TrendChart::Plotted) {
+    for (Quantity quantity : TrendLines::Plotted) {
         for (const QLineSeries* run : window->chart().runs(quantity))
             points += run->count();
     }
@@ -237,8 +238,8 @@ int main(int argc, char** argv) {
         return redraw(options, model, history, windows, scenario, now);
 
     if (options.window) {
-        windows.showLive()->setSpan(options.daySpan ? TrendWindow::Span::Day
-                                                    : TrendWindow::Span::TenMinutes);
+        qobject_cast<TrendWindow*>(windows.showLive())
+            ->setSpan(options.daySpan ? TrendWindow::Span::Day : TrendWindow::Span::TenMinutes);
     }
     int step = 0;
     QTimer tick;

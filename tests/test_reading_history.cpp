@@ -69,6 +69,8 @@ private slots:
     void countIsBounded();
     void aDayAtTheFastestRateStaysUnderFiveMegabytes();
     void aReadingFromAClockSetBackGoesInTimeOrder();
+    void aClockSetForwardOrBackKeepsEverything_data();
+    void aClockSetForwardOrBackKeepsEverything();
 };
 
 void TestReadingHistory::pointsOnlyWhereRead() {
@@ -224,6 +226,64 @@ void TestReadingHistory::aReadingFromAClockSetBackGoesInTimeOrder() {
         times << point.msecs - t0;
     QCOMPARE(times, (QList<qint64>{0, 4000, 9000, 18000, 18000}));
     QCOMPARE(history.points(Quantity::MeasuredVoltage)[1].value, 4000.5);
+}
+
+void TestReadingHistory::aClockSetForwardOrBackKeepsEverything_data() {
+    QTest::addColumn<qint64>("setBy");
+    QTest::newRow("two days forward") << 2 * DayMs;
+    QTest::newRow("an hour forward") << HourMs;
+    QTest::newRow("an hour back") << -HourMs;
+    QTest::newRow("two days back") << -2 * DayMs;
+    // Within what a busy event loop may part the two clocks by.
+    QTest::newRow("a moment back") << qint64(-300);
+}
+
+void TestReadingHistory::aClockSetForwardOrBackKeepsEverything() {
+    QFETCH(qint64, setBy);
+    SupplyModel model;
+    ReadingHistory history;
+    // The steady clock is the wall clock's time less the setting: it reads
+    // the time of the reading about to be kept.
+    qint64 wall = 0;
+    qint64 setting = 0;
+    connect(&model, &SupplyModel::changed, &history,
+            [&wall](Quantity, const QVariant&, const QDateTime& time) {
+                wall = time.toMSecsSinceEpoch();
+            });
+    history.follow(model, [&] { return wall - setting; });
+    SupplyCycle cycle(model, kStart);
+    const auto event = [&](LinkEvent e) {
+        wall = cycle.next().toMSecsSinceEpoch();
+        history.addLinkEvent(e, cycle.next());
+    };
+    // Twenty-three hours of cycles: a day forward would have dropped all.
+    for (int n = 0; n < 23 * 400; ++n)
+        cycle.play(cycleValues(n % 3));
+    const size_t kept = history.points(Quantity::MeasuredVoltage).size();
+    const qint64 lastBefore = history.lastMsecs();
+    event(LinkEvent::PollingStopped);
+    cycle.skip(setBy);
+    setting = setBy;
+    event(LinkEvent::PollingStarted);
+    cycle.play(cycleValues(1));
+
+    QCOMPARE(history.dropped(), 0);
+    const auto& points = history.points(Quantity::MeasuredVoltage);
+    QCOMPARE(points.size(), kept + 1);
+    QCOMPARE(points.back().msecs, history.lastMsecs() - 8 * SupplyCycle::StepMs);
+    // In the order read, the newest on the clock as it is now; the time
+    // between readings is the time that passed (a setting too small to
+    // tell from a busy moment is taken as it comes).
+    for (size_t k = 1; k < points.size(); ++k)
+        QVERIFY(points[k].msecs > points[k - 1].msecs);
+    const qint64 moved = std::abs(setBy) > 1000 ? setBy : 0;
+    QCOMPARE(points[points.size() - 1].msecs - points[points.size() - 2].msecs,
+             SupplyCycle::CycleMs + setBy - moved);
+    QCOMPARE(history.events().size(), size_t(2));
+    QCOMPARE(history.events().back().msecs - history.events().front().msecs,
+             std::abs(setBy - moved));
+    QCOMPARE(history.firstMsecs(), kStart.toMSecsSinceEpoch() + moved);
+    QVERIFY(history.events()[0].msecs > lastBefore + moved);
 }
 
 QTEST_GUILESS_MAIN(TestReadingHistory)

@@ -23,7 +23,9 @@ struct RealPanel {
         window->messageBoxes().replaceShower([this](const MessageBoxes::Box&) { ++boxes; });
         window->show();
     }
+    // As shown once the log view's pending refresh has run.
     QString text(const char* name) const {
+        window->logView().show();
         if (auto* label = window->findChild<QLabel*>(name))
             return label->text();
         if (auto* edit = window->findChild<QLineEdit*>(name))

@@ -1,11 +1,30 @@
 #include "ReadingHistory.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cmath>
+
+namespace {
+
+// The wall time of a reading is taken as it is decoded, the steady time as
+// it reaches the history, in the same pass of the event loop: they part by
+// far less than this unless the clock was set.
+constexpr qint64 ClockSetMs = 1000;
+
+} // namespace
+
+ReadingHistory::SteadyClock ReadingHistory::systemSteadyClock() {
+    return [] {
+        return qint64(std::chrono::duration_cast<std::chrono::milliseconds>(
+                          std::chrono::steady_clock::now().time_since_epoch())
+                          .count());
+    };
+}
 
 ReadingHistory::ReadingHistory(Limits limits, QObject* parent) : QObject(parent), limits_(limits) {}
 
-void ReadingHistory::follow(const SupplyModel& model) {
+void ReadingHistory::follow(const SupplyModel& model, SteadyClock steady) {
+    steady_ = std::move(steady);
     connect(&model, &SupplyModel::changed, this, &ReadingHistory::addReading);
     connect(&model, &SupplyModel::linkEvent, this, &ReadingHistory::addLinkEvent);
 }
@@ -28,12 +47,33 @@ void ReadingHistory::addReading(Quantity quantity, const QVariant& value, const 
         number = value.toDouble();
         break;
     }
+    followWallClock(time.toMSecsSinceEpoch());
     addPoint(quantity, time.toMSecsSinceEpoch(), number);
 }
 
 void ReadingHistory::addLinkEvent(LinkEvent event, const QDateTime& time) {
-    if (time.isValid())
-        addEvent(time.toMSecsSinceEpoch(), linkEventText(event));
+    if (!time.isValid())
+        return;
+    followWallClock(time.toMSecsSinceEpoch());
+    addEvent(time.toMSecsSinceEpoch(), linkEventText(event));
+}
+
+void ReadingHistory::followWallClock(qint64 msecs) {
+    if (!steady_)
+        return;
+    const Moment now{msecs, steady_()};
+    if (lastSeen_) {
+        const qint64 set = (now.wall - lastSeen_->wall) - (now.steady - lastSeen_->steady);
+        if (std::abs(set) > ClockSetMs) {
+            for (auto& points : points_) {
+                for (Point& point : points)
+                    point.msecs += set;
+            }
+            for (Event& event : events_)
+                event.msecs += set;
+        }
+    }
+    lastSeen_ = now;
 }
 
 void ReadingHistory::addPoint(Quantity quantity, qint64 msecs, double value) {

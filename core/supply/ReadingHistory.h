@@ -7,6 +7,8 @@
 #include <QString>
 
 #include <deque>
+#include <functional>
+#include <optional>
 
 // What the supply read over time: for every read-out quantity, the mode and
 // the channel, each reading with its time, and the link events between them.
@@ -41,10 +43,18 @@ public:
     // Nine quantities of 16-byte points stay near 4.2 MB.
     static constexpr Limits liveLimits() { return {24LL * 3600 * 1000, 28800, 4096}; }
 
+    // Milliseconds on a clock that setting the system's time does not move.
+    using SteadyClock = std::function<qint64()>;
+    static SteadyClock systemSteadyClock();
+
     explicit ReadingHistory(Limits limits = liveLimits(), QObject* parent = nullptr);
 
     // Keeps every reading and link event the model announces from now on.
-    void follow(const SupplyModel& model);
+    // Given a steady clock, a wall clock set forward or back is told from
+    // time passing, and what is kept moves with the wall clock: readings
+    // keep their order, and a clock set a day forward drops nothing.
+    // Without one, the model's times are taken as they come.
+    void follow(const SupplyModel& model, SteadyClock steady = {});
 
     void addReading(Quantity quantity, const QVariant& value, const QDateTime& time);
     void addLinkEvent(LinkEvent event, const QDateTime& time);
@@ -68,10 +78,19 @@ signals:
     void eventAdded();
 
 private:
+    // Moves everything kept by the difference between the wall clock's step
+    // since the last reading or event and the steady clock's.
+    void followWallClock(qint64 msecs);
     void trimEvents();
 
     Limits limits_;
     std::deque<Point> points_[QuantityCount];
     std::deque<Event> events_;
     qint64 dropped_ = 0;
+    SteadyClock steady_;
+    struct Moment {
+        qint64 wall;
+        qint64 steady;
+    };
+    std::optional<Moment> lastSeen_;
 };

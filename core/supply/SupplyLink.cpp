@@ -8,7 +8,7 @@ SupplyLink::SupplyLink(std::unique_ptr<SerialControl> comm, QObject* parent)
       setpoints_(rating_, sender_, notices_), identity_(state_, *comm_, sender_, decoder_),
       clients_(sender_, *comm_, decoder_, log_, model_) {
     setObjectName(QStringLiteral("SupplyLink"));
-    history_.follow(model_);
+    history_.follow(model_, ReadingHistory::systemSteadyClock());
     connect(comm_.get(), &SerialControl::lineLost, this, [this] { session_.PortLost(); });
     // A client's reply goes back to the client, never to the decoder; a
     // polling reply, once in, frees the line for the next client request.

@@ -50,6 +50,9 @@ QString PanelFixture::takeWritten() {
 }
 
 QString PanelFixture::text(const char* name) const {
+    // As shown once the log view's pending refresh (at most a second away)
+    // has run.
+    window->logView().show();
     QObject* object = window->findChild<QObject*>(QLatin1String(name));
     if (auto* label = qobject_cast<QLabel*>(object))
         return label->text();
