@@ -300,7 +300,8 @@ void TestTranslations::englishPanelHasNoChinese() {
         PanelFixture panel;
         QTemporaryDir folder;
         scene(panel, folder.path());
-        TrendWindow* trend = panel.window->tools().trends().showLive();
+        QWidget* trend = panel.window->tools().trends().showLive();
+        QVERIFY(trend);
         QStringList texts = readableTexts(*panel.window) + readableTexts(*trend);
         for (const MessageBoxes::Box& box :
              panel.boxes + QList{MessageBoxes::openFailed(), MessageBoxes::outOfRange()})
