@@ -300,7 +300,7 @@ void TestTranslations::englishPanelHasNoChinese() {
         PanelFixture panel;
         QTemporaryDir folder;
         scene(panel, folder.path());
-        QWidget* trend = panel.window->tools().trends().showLive();
+        auto* trend = qobject_cast<TrendWindow*>(panel.window->tools().trends().showLive());
         QVERIFY(trend);
         QStringList texts = readableTexts(*panel.window) + readableTexts(*trend);
         for (const MessageBoxes::Box& box :
