@@ -2,6 +2,7 @@
 
 #include "AppId.h"
 
+#include <QCoreApplication>
 #include <QDBusConnection>
 #include <QDBusMessage>
 #include <QDir>
@@ -31,8 +32,9 @@ void DesktopNotifier::notify(const QString& summary, const QString& body) const 
         QStringLiteral("org.freedesktop.Notifications"),
         QStringLiteral("/org/freedesktop/Notifications"),
         QStringLiteral("org.freedesktop.Notifications"), QStringLiteral("Notify"));
-    call << QStringLiteral("Velmor电源监控") << uint(0) << QLatin1String(AppId) << summary << body
-         << QStringList() << QVariantMap() << int(-1);
+    // The application name, which the notification shows above its summary.
+    call << QCoreApplication::translate("DesktopNotifier", "Velmor电源监控") << uint(0)
+         << QLatin1String(AppId) << summary << body << QStringList() << QVariantMap() << int(-1);
     // No answer is awaited: a missing service must not hold the panel up.
     bus.call(call, QDBus::NoBlock);
 }

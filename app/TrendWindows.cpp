@@ -35,9 +35,9 @@ TrendModule* TrendWindows::module() {
         errors << loader_.errorString();
     }
     if (errors.isEmpty())
-        errors << QStringLiteral("未找到 ") + QStringLiteral(VELMOR_TREND_MODULE);
-    boxes_.show({QStringLiteral("无法加载趋势图模块：") + errors.join(QLatin1Char('\n')),
-                 owner_->windowTitle(), MessageBoxes::Icon::Warning});
+        errors << tr("未找到 %1").arg(QStringLiteral(VELMOR_TREND_MODULE));
+    boxes_.show({tr("无法加载趋势图模块：") + errors.join(QLatin1Char('\n')), owner_->windowTitle(),
+                 MessageBoxes::Icon::Warning});
     return nullptr;
 }
 

@@ -1,3 +1,4 @@
+#include "app/ProgramWindow.h"
 #include "app/Translations.h"
 #include "app/TrendChart.h"
 #include "app/TrendWindow.h"
@@ -19,6 +20,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QStyleOption>
+#include <QTableWidget>
 #include <QToolButton>
 #include <QtTest>
 
@@ -142,6 +144,14 @@ QStringList readableTexts(const QWidget& root) {
             texts << box->title();
         else if (const auto* edit = qobject_cast<const QLineEdit*>(w))
             texts << edit->text();
+        if (const auto* table = qobject_cast<const QTableWidget*>(w))
+            for (int c = 0; c < table->columnCount(); ++c) {
+                if (const QTableWidgetItem* header = table->horizontalHeaderItem(c))
+                    texts << header->text();
+                for (int r = 0; r < table->rowCount(); ++r)
+                    if (const QTableWidgetItem* item = table->item(r, c))
+                        texts << item->text();
+            }
         if (const auto* combo = qobject_cast<const QComboBox*>(w))
             for (int i = 0; i < combo->count(); ++i)
                 texts << combo->itemText(i);
@@ -302,6 +312,14 @@ void TestTranslations::englishPanelHasNoChinese() {
         scene(panel, folder.path());
         auto* trend = qobject_cast<TrendWindow*>(panel.window->tools().trends().showLive());
         QVERIFY(trend);
+        // The programmed run (with a step in its table) and the watch limits
+        // are the window's children: the walk below reads them too.
+        ProgramTools& programs = panel.window->tools().programs();
+        QVERIFY(programs.showWatch());
+        ProgramWindow* run = programs.showRun();
+        QVERIFY(run);
+        run->findChild<QPushButton*>(QStringLiteral("ProgramAdd"))->click();
+        QCOMPARE(run->findChild<QTableWidget*>(QStringLiteral("ProgramTable"))->rowCount(), 1);
         QStringList texts = readableTexts(*panel.window) + readableTexts(*trend);
         for (const MessageBoxes::Box& box :
              panel.boxes + QList{MessageBoxes::openFailed(), MessageBoxes::outOfRange()})

@@ -50,7 +50,7 @@
     </message>
     <message>
         <location line="+1"/>
-        <location filename="../app/VelmorMain.cpp" line="+103"/>
+        <location filename="../app/VelmorMain.cpp" line="+106"/>
         <source>开</source>
         <translation>On</translation>
     </message>
@@ -96,13 +96,13 @@
     </message>
     <message>
         <location line="+4"/>
-        <location filename="../app/VelmorMain.cpp" line="+127"/>
+        <location filename="../app/VelmorMain.cpp" line="+135"/>
         <source>打开串口</source>
         <translation>Open port</translation>
     </message>
     <message>
         <location line="+6"/>
-        <location filename="../app/VelmorMain.cpp" line="-140"/>
+        <location filename="../app/VelmorMain.cpp" line="-148"/>
         <source>开始巡检</source>
         <translation>Start polling</translation>
     </message>
@@ -207,7 +207,7 @@
         <translation>Off</translation>
     </message>
     <message>
-        <location line="+128"/>
+        <location line="+136"/>
         <source>关闭串口</source>
         <translation>Close port</translation>
     </message>
@@ -248,9 +248,17 @@
 <context>
     <name>CsvRecorder</name>
     <message>
-        <location filename="../core/record/CsvRecorder.cpp" line="+103"/>
+        <location filename="../core/record/CsvRecorder.cpp" line="+109"/>
         <source>文件已被删除</source>
         <translation>the file has been deleted</translation>
+    </message>
+</context>
+<context>
+    <name>DesktopNotifier</name>
+    <message>
+        <location filename="../app/DesktopNotifier.cpp" line="+36"/>
+        <source>Velmor电源监控</source>
+        <translation>Velmor Power Supply Monitor</translation>
     </message>
 </context>
 <context>
@@ -290,6 +298,346 @@
     </message>
 </context>
 <context>
+    <name>ProgramFile</name>
+    <message>
+        <location filename="../core/program/ProgramFile.cpp" line="+136"/>
+        <source>无法读取文件：%1</source>
+        <translation>Cannot read the file: %1</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>文件太大：程序文件最多 %1 字节</source>
+        <translation>File too large: a program file holds at most %1 bytes</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>文件不是 UTF-8 文本</source>
+        <translation>The file is not UTF-8 text</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>第 %1 行：第一行应为 %2</source>
+        <translation>Line %1: the first line should be %2</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>第 %1 行：应有四列 %2</source>
+        <translation>Line %1: four columns expected: %2</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>第 %1 行第 %2 列：不是数字（小数点用 .）</source>
+        <translation>Line %1, column %2: not a number (use . as the decimal point)</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>第 %1 行：停留时间应在 %2 到 %3 秒之间</source>
+        <translation>Line %1: the dwell time must be %2 to %3 s</translation>
+    </message>
+    <message>
+        <location line="+5"/>
+        <source>第 %1 行：输出应为 on 或 off</source>
+        <translation>Line %1: the output must be on or off</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>第 %1 行：程序最多 %2 步</source>
+        <translation>Line %1: a program has at most %2 steps</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>文件中没有步骤</source>
+        <translation>No steps in the file</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>第 %1 行：行太长</source>
+        <translation>Line %1: line too long</translation>
+    </message>
+</context>
+<context>
+    <name>ProgramTools</name>
+    <message>
+        <location filename="../app/ProgramTools.cpp" line="+15"/>
+        <source>程序运行…</source>
+        <translation>Program run…</translation>
+    </message>
+    <message>
+        <location line="+0"/>
+        <source>监视限值…</source>
+        <translation>Watch limits…</translation>
+    </message>
+    <message>
+        <location line="+15"/>
+        <source>监视限值</source>
+        <translation>Watch limits</translation>
+    </message>
+    <message>
+        <location line="+26"/>
+        <source>电压超过上限</source>
+        <translation>Voltage above upper limit</translation>
+    </message>
+    <message>
+        <location line="+0"/>
+        <source>电压低于下限</source>
+        <translation>Voltage below lower limit</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>电流超过上限</source>
+        <translation>Current above upper limit</translation>
+    </message>
+    <message>
+        <location line="+0"/>
+        <source>电流低于下限</source>
+        <translation>Current below lower limit</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>%1 %2 %3：%4 %3</source>
+        <translation>%1 (%2 %3): %4 %3</translation>
+    </message>
+    <message>
+        <location line="+4"/>
+        <source>，输出已关闭</source>
+        <translation>, output switched off</translation>
+    </message>
+</context>
+<context>
+    <name>ProgramWindow</name>
+    <message>
+        <location filename="../app/ProgramWindow.cpp" line="+43"/>
+        <source>无限循环</source>
+        <translation>Endless</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>结束时保持输出状态</source>
+        <translation>Keep output state at end</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>开始</source>
+        <translation>Start</translation>
+    </message>
+    <message>
+        <location line="+0"/>
+        <location line="+280"/>
+        <source>暂停</source>
+        <translation>Pause</translation>
+    </message>
+    <message>
+        <location line="-279"/>
+        <source>停止</source>
+        <translation>Stop</translation>
+    </message>
+    <message>
+        <location line="+3"/>
+        <source>程序运行</source>
+        <translation>Program run</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>程序文件 (*.csv)</source>
+        <translation>Program files (*.csv)</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>保存程序</source>
+        <translation>Save program</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>打开程序</source>
+        <translation>Open program</translation>
+    </message>
+    <message>
+        <location line="+4"/>
+        <location line="+338"/>
+        <source>电压(V)</source>
+        <translation>Voltage (V)</translation>
+    </message>
+    <message>
+        <location line="-338"/>
+        <location line="+336"/>
+        <location line="+2"/>
+        <source>电流(A)</source>
+        <translation>Current (A)</translation>
+    </message>
+    <message>
+        <location line="-338"/>
+        <source>停留(s)</source>
+        <translation>Dwell (s)</translation>
+    </message>
+    <message>
+        <location line="+0"/>
+        <source>输出</source>
+        <translation>Output</translation>
+    </message>
+    <message>
+        <location line="+10"/>
+        <location line="+101"/>
+        <source>开</source>
+        <translation>On</translation>
+    </message>
+    <message>
+        <location line="-101"/>
+        <location line="+101"/>
+        <source>关</source>
+        <translation>Off</translation>
+    </message>
+    <message>
+        <location line="-90"/>
+        <source>打开…</source>
+        <translation>Open…</translation>
+    </message>
+    <message>
+        <location line="+5"/>
+        <source>保存…</source>
+        <translation>Save…</translation>
+    </message>
+    <message>
+        <location line="+6"/>
+        <source>添加</source>
+        <translation>Add</translation>
+    </message>
+    <message>
+        <location line="+8"/>
+        <source>删除</source>
+        <translation>Delete</translation>
+    </message>
+    <message>
+        <location line="+6"/>
+        <source>上移</source>
+        <translation>Up</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>下移</source>
+        <translation>Down</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>斜坡…</source>
+        <translation>Ramp…</translation>
+    </message>
+    <message>
+        <location line="+8"/>
+        <source>重复次数</source>
+        <translation>Repeat</translation>
+    </message>
+    <message>
+        <location line="+88"/>
+        <source>标记的格子不是数字，或停留时间不在 %1 到 %2 秒之间</source>
+        <translation>The marked cells are not numbers, or the dwell time is not %1 to %2 s</translation>
+    </message>
+    <message>
+        <location line="+39"/>
+        <source>无法保存：%1</source>
+        <translation>Cannot save: %1</translation>
+    </message>
+    <message>
+        <location line="+37"/>
+        <source>标记的步骤超出设定范围（电源型号决定的范围），程序没有开始</source>
+        <translation>The marked steps are outside the range the supply&apos;s rating allows; the program did not start</translation>
+    </message>
+    <message>
+        <location line="+3"/>
+        <source>没有步骤，程序没有开始</source>
+        <translation>No steps; the program did not start</translation>
+    </message>
+    <message>
+        <location line="+3"/>
+        <source>串口没有打开，程序没有开始</source>
+        <translation>The port is not open; the program did not start</translation>
+    </message>
+    <message>
+        <location line="+42"/>
+        <source>继续</source>
+        <translation>Resume</translation>
+    </message>
+    <message>
+        <location line="+12"/>
+        <source>完成</source>
+        <translation>Done</translation>
+    </message>
+    <message>
+        <location line="+3"/>
+        <source>程序已停止，输出已关闭</source>
+        <translation>Program stopped, output switched off</translation>
+    </message>
+    <message>
+        <location line="+3"/>
+        <source>串口断开，程序已停止；串口再次打开时关闭输出</source>
+        <translation>Port lost, program stopped; the output is switched off when the port opens again</translation>
+    </message>
+    <message>
+        <location line="+4"/>
+        <source>第 %1 步超出设定范围，程序已停止</source>
+        <translation>Step %1 is out of range; program stopped</translation>
+    </message>
+    <message>
+        <location line="+12"/>
+        <source>第 %1 遍（无限）</source>
+        <translation>pass %1 (endless)</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>第 %1/%2 遍</source>
+        <translation>pass %1/%2</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>第 %1/%2 步 %3 剩余 %4</source>
+        <translation>Step %1/%2, %3, %4 left</translation>
+    </message>
+    <message>
+        <location line="+22"/>
+        <source>斜坡</source>
+        <translation>Ramp</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>电压</source>
+        <translation>Voltage</translation>
+    </message>
+    <message>
+        <location line="+0"/>
+        <source>电流</source>
+        <translation>Current</translation>
+    </message>
+    <message>
+        <location line="+15"/>
+        <source>斜坡量</source>
+        <translation>Ramp</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>起点</source>
+        <translation>From</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>终点</source>
+        <translation>To</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>步数</source>
+        <translation>Steps</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>总时间(s)</source>
+        <translation>Total time (s)</translation>
+    </message>
+    <message>
+        <location line="+14"/>
+        <source>请填数字（小数点用 .）；每步停留 %1 到 %2 秒</source>
+        <translation>Enter numbers (use . as the decimal point); each step dwells %1 to %2 s</translation>
+    </message>
+</context>
+<context>
     <name>ReadoutMenu</name>
     <message>
         <location filename="../app/ReadoutMenu.cpp" line="+9"/>
@@ -325,7 +673,7 @@
         <translation>CSV files (*.csv)</translation>
     </message>
     <message>
-        <location line="+67"/>
+        <location line="+60"/>
         <source>● 记录 %1</source>
         <translation>● REC %1</translation>
     </message>
@@ -336,9 +684,27 @@
     </message>
 </context>
 <context>
+    <name>RemoteControl</name>
+    <message>
+        <location filename="../app/RemoteControl.cpp" line="+18"/>
+        <source>远程控制 (SCPI)</source>
+        <translation>Remote control (SCPI)</translation>
+    </message>
+    <message>
+        <location line="+41"/>
+        <source>远程控制无法启动：</source>
+        <translation>Remote control failed to start: </translation>
+    </message>
+    <message>
+        <location line="+18"/>
+        <source>远程 %1</source>
+        <translation>Remote %1</translation>
+    </message>
+</context>
+<context>
     <name>TrendChart</name>
     <message>
-        <location filename="../app/TrendChart.cpp" line="+239"/>
+        <location filename="../app/TrendChart.cpp" line="+35"/>
         <source>时间</source>
         <translation>Time</translation>
     </message>
@@ -386,7 +752,7 @@
 <context>
     <name>TrendWindow</name>
     <message>
-        <location filename="../app/TrendWindow.cpp" line="+45"/>
+        <location filename="../app/TrendWindow.cpp" line="+44"/>
         <source>1 分钟</source>
         <translation>1 min</translation>
     </message>
@@ -411,7 +777,7 @@
         <translation>All</translation>
     </message>
     <message>
-        <location line="+40"/>
+        <location line="+20"/>
         <source>趋势图 - Velmor电源监控-V3.5</source>
         <translation>Trend - Velmor Power Supply Monitor V3.5</translation>
     </message>
@@ -499,17 +865,27 @@
 <context>
     <name>TrendWindows</name>
     <message>
-        <location filename="../app/TrendWindows.cpp" line="+8"/>
+        <location filename="../app/TrendWindows.cpp" line="+13"/>
         <source>趋势图</source>
         <translation>Trend</translation>
     </message>
     <message>
-        <location line="+19"/>
+        <location line="+25"/>
+        <source>未找到 %1</source>
+        <translation>%1 not found</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>无法加载趋势图模块：</source>
+        <translation>Cannot load the trend module: </translation>
+    </message>
+    <message>
+        <location line="+26"/>
         <source>无法打开 %1：%2</source>
         <translation>Cannot open %1: %2</translation>
     </message>
     <message>
-        <location line="+36"/>
+        <location line="+35"/>
         <source>跳过了 %1 行格式不符的内容（第 %2 行）</source>
         <translation>Skipped malformed lines: %1 (line %2)</translation>
     </message>
@@ -534,9 +910,57 @@
 <context>
     <name>VelmorMain</name>
     <message>
-        <location filename="../app/VelmorMain.cpp" line="-243"/>
+        <location filename="../app/VelmorMain.cpp" line="-253"/>
         <source>Velmor电源监控-V3.5</source>
         <translation>Velmor Power Supply Monitor V3.5</translation>
+    </message>
+    <message>
+        <location line="+191"/>
+        <source>指标服务未能启动：</source>
+        <translation>Metrics server failed to start: </translation>
+    </message>
+</context>
+<context>
+    <name>WatchDialog</name>
+    <message>
+        <location filename="../app/WatchDialog.cpp" line="+15"/>
+        <source>监视限值</source>
+        <translation>Watch limits</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>电压下限(V)</source>
+        <translation>Min voltage (V)</translation>
+    </message>
+    <message>
+        <location line="+0"/>
+        <source>电压上限(V)</source>
+        <translation>Max voltage (V)</translation>
+    </message>
+    <message>
+        <location line="+0"/>
+        <source>电流下限(A)</source>
+        <translation>Min current (A)</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>电流上限(A)</source>
+        <translation>Max current (A)</translation>
+    </message>
+    <message>
+        <location line="+6"/>
+        <source>提示</source>
+        <translation>Notify</translation>
+    </message>
+    <message>
+        <location line="+0"/>
+        <source>提示并关闭输出</source>
+        <translation>Notify, output off</translation>
+    </message>
+    <message>
+        <location line="+57"/>
+        <source>限值应为数字（小数点用 .），下限不大于上限</source>
+        <translation>Limits must be numbers (use . as the decimal point), each minimum no greater than its maximum</translation>
     </message>
 </context>
 </TS>
