@@ -9,9 +9,9 @@
 
 #include <QAction>
 
-ProgramTools::ProgramTools(QWidget& window, SupplyLink& link, ReadoutMenu& menu,
-                           MessageLine& message)
-    : QObject(&window), window_(window), link_(link), message_(message), automation_(link),
+ProgramTools::ProgramTools(QWidget& window, SupplyLink& link, Automation& automation,
+                           ReadoutMenu& menu, MessageLine& message)
+    : QObject(&window), window_(window), link_(link), message_(message), automation_(automation),
       showRun_(new QAction(tr("程序运行…"), this)), showWatch_(new QAction(tr("监视限值…"), this)) {
     showRun_->setObjectName(QStringLiteral("ShowProgramRun"));
     showRun_->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_P));

@@ -19,7 +19,8 @@ class WatchDialog;
 class ProgramTools : public QObject {
     Q_OBJECT
 public:
-    ProgramTools(QWidget& window, SupplyLink& link, ReadoutMenu& menu, MessageLine& message);
+    ProgramTools(QWidget& window, SupplyLink& link, Automation& automation, ReadoutMenu& menu,
+                 MessageLine& message);
 
     Automation& automation() { return automation_; }
     QAction* showRunAction() const { return showRun_; }
@@ -36,7 +37,7 @@ private:
     QWidget& window_;
     SupplyLink& link_;
     MessageLine& message_;
-    Automation automation_;
+    Automation& automation_;
     DesktopNotifier notifier_;
     QAction* showRun_;
     QAction* showWatch_;

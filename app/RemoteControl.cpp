@@ -10,9 +10,9 @@
 
 #include <cstdio>
 
-RemoteControl::RemoteControl(QWidget& window, SupplyLink& link, ReadoutMenu& menu,
+RemoteControl::RemoteControl(QWidget& window, ScpiServer& server, ReadoutMenu& menu,
                              MessageLine& message, const QRect& indicatorPlace)
-    : QObject(&window), server_(link), message_(message), entry_(new QAction(this)),
+    : QObject(&window), server_(server), message_(message), entry_(new QAction(this)),
       indicator_(new QLabel(&window)) {
     entry_->setObjectName(QStringLiteral("RemoteControl"));
     entry_->setText(tr("远程控制 (SCPI)"));

@@ -12,7 +12,6 @@ class QAction;
 class QLabel;
 class QWidget;
 class ReadoutMenu;
-class SupplyLink;
 
 // The operator's side of the script server: the checkable "远程控制 (SCPI)"
 // in the read-out frame's menu starts and stops it, "远程 N" beside the
@@ -21,7 +20,7 @@ class SupplyLink;
 class RemoteControl : public QObject {
     Q_OBJECT
 public:
-    RemoteControl(QWidget& window, SupplyLink& link, ReadoutMenu& menu, MessageLine& message,
+    RemoteControl(QWidget& window, ScpiServer& server, ReadoutMenu& menu, MessageLine& message,
                   const QRect& indicatorPlace);
 
     // Just left of the recording indicator's place, in the same row over
@@ -43,7 +42,7 @@ public:
 private:
     void showClients(int count);
 
-    ScpiServer server_;
+    ScpiServer& server_;
     MessageLine& message_;
     QAction* entry_;
     QLabel* indicator_;

@@ -33,7 +33,7 @@ VelmorMain::VelmorMain(std::unique_ptr<SerialControl> comm, PortDirectory ports,
       message_(state_, *ui_.msgLab),
       logView_(link_.trafficLog(), *ui_.TxtReceive, *ui_.TxtRXCount, *ui_.TxtTXCount),
       portList_(state_, ports_, *ui_.CboCom), tools_(*this, controller_, ui_, message_, boxes_),
-      remote_(*this, link_, tools_.menu(), message_,
+      remote_(*this, controller_.scpi(), tools_.menu(), message_,
               RemoteControl::indicatorPlace(RecordingControl::indicatorPlace(ui_))) {
     setObjectName(QStringLiteral("VelmorMain"));
     setWindowTitle(tr("Velmor电源监控-V3.5"));

@@ -13,6 +13,8 @@ EventLines::EventLines(RunController& controller, std::FILE* out, QObject* paren
             text += u' ' + model.portName() + u' ' + model.lineSettings();
         say(text);
     });
+    // A programmed run's steps and the watch limits' alarms.
+    connect(&model, &SupplyModel::noted, this, [this](const QString& text) { say(text); });
     CsvRecorder& recorder = controller.recorder();
     connect(&recorder, &CsvRecorder::recordingChanged, this, [this, &recorder](bool recording) {
         if (recording) {

@@ -11,7 +11,8 @@ class RunController;
 // The headless run's account on standard error: one line per event, each
 // beginning with the local time to the millisecond: the port opened, lost,
 // reopened or closed, polling started or stopped, the recording started or
-// stopped, and once a minute while recording the rows written so far.
+// stopped, a programmed run's events and watch alarms, and once a minute
+// while recording the rows written so far.
 class EventLines : public QObject {
     Q_OBJECT
 public:

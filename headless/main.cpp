@@ -2,10 +2,13 @@
 #include "SignalPipe.h"
 #include "control/CommandLine.h"
 #include "control/RunController.h"
+#include "program/ProgramFile.h"
 #include "serial/PortDirectory.h"
 #include "serial/QtSerialControl.h"
 
 #include <QCoreApplication>
+#include <QFileInfo>
+#include <QTimer>
 
 #include <cstdio>
 #include <memory>
@@ -16,6 +19,35 @@ namespace {
 // CommandLine::BadUsage.
 constexpr int kPortNeverOpened = 1;
 constexpr int kRecordingRefused = 1;
+constexpr int kRunRefused = 1;
+
+QString startText(ProgramRun::Start start) {
+    switch (start) {
+    case ProgramRun::Start::Started:
+    case ProgramRun::Start::Busy:
+        return QStringLiteral("a run is going already");
+    case ProgramRun::Start::NoSteps:
+        return QStringLiteral("the list has no steps");
+    case ProgramRun::Start::BadRepeat:
+        return QStringLiteral("the repeat count is out of range");
+    case ProgramRun::Start::BadStep:
+    case ProgramRun::Start::OutsideLimits:
+        return QStringLiteral("a step lies outside the rating's limits");
+    case ProgramRun::Start::PortClosed:
+        return QStringLiteral("the port is not open");
+    }
+    return {};
+}
+
+// Applies --rating as the rating lists would; false when a rating gives no
+// limits (too large for the supply's numbers).
+bool applyRating(RatingLimits& rating, const LaunchOptions::Rating& given) {
+    rating.setVoltageRatingText(given.voltage);
+    rating.setCurrentRatingText(given.current);
+    rating.applyVoltageRating();
+    rating.applyCurrentRating();
+    return rating.limits().CVSetValueMax > 0 && rating.limits().CCSetValueMax > 0;
+}
 
 } // namespace
 
@@ -44,8 +76,59 @@ int main(int argc, char** argv) {
         lines.say(QStringLiteral("metrics at http://") + options.metrics->text() +
                   QStringLiteral("/metrics"));
     }
-    // The place for the headless program's own work, such as a programmed
-    // run read from a file, once the port and the recording are in place.
+    if (options.scpiPort) {
+        QString error;
+        if (!controller.scpi().listen(*options.scpiPort, options.scpiListen, &error)) {
+            lines.say(error);
+            return CommandLine::BadUsage;
+        }
+        lines.say(QStringLiteral("SCPI server on port ") +
+                  QString::number(controller.scpi().serverPort()));
+        for (const QHostAddress& address : options.scpiListen)
+            lines.say(QStringLiteral("SCPI server also on ") + address.toString() +
+                      QStringLiteral(" without authentication: whoever reaches it drives the "
+                                     "supply"));
+    }
+    if (options.rating && !applyRating(controller.link().rating(), *options.rating)) {
+        lines.say(QStringLiteral("--rating: the supply's numbers cannot hold this rating"));
+        return CommandLine::BadUsage;
+    }
+    ProgramRun::Program program;
+    if (!options.runPath.isEmpty()) {
+        const ProgramFile::Result file = ProgramFile::read(options.runPath);
+        if (file.problem) {
+            lines.say(QStringLiteral("cannot run ") + options.runPath + QStringLiteral(": ") +
+                      ProgramFile::describe(*file.problem));
+            return CommandLine::BadUsage;
+        }
+        program = {file.steps, options.repeat, QFileInfo(options.runPath).fileName(), false};
+    }
+    ProgramRun& run = controller.automation().run();
+    // The list runs once the port is open: at once, or when a reconnection
+    // first opens it. It ends the program; a run cut short by a lost line
+    // leaves the program polling, so that the output is switched off when
+    // the line returns.
+    bool runStarted = false;
+    const auto startRun = [&] {
+        if (runStarted || program.steps.empty())
+            return;
+        runStarted = true;
+        const ProgramRun::Start start = run.start(program);
+        if (start != ProgramRun::Start::Started) {
+            lines.say(QStringLiteral("cannot run ") + options.runPath + QStringLiteral(": ") +
+                      startText(start));
+            controller.finish();
+            QCoreApplication::exit(kRunRefused);
+        }
+    };
+    // The run's own events reach standard error as notes of the model.
+    QObject::connect(&run, &ProgramRun::ended, [&](ProgramRun::End end) {
+        if (end == ProgramRun::End::PortGone)
+            return;
+        controller.finish();
+        QCoreApplication::exit(end == ProgramRun::End::Finished ? 0 : kRunRefused);
+    });
+    QObject::connect(&controller, &RunController::reopened, startRun);
 
     QString refused;
     QObject::connect(&controller, &RunController::recordingRefused,
@@ -67,6 +150,9 @@ int main(int argc, char** argv) {
         lines.say(QStringLiteral("port ") + options.port +
                   QStringLiteral(" did not open; trying again every 2 s"));
     }
+
+    if (controller.link().MSComm().PortOpen())
+        QTimer::singleShot(0, startRun);
 
     QObject::connect(&stopSignals, &SignalPipe::received, &app, [&](int number) {
         lines.say(QStringLiteral("stopping on signal ") + QString::number(number));

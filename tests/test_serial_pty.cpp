@@ -52,6 +52,7 @@ private slots:
     void listedAndOpened();
     void settingsArrive();
     void commandArrivesByteForByte();
+    void lastCommandLeavesBeforeTheClose();
     void receivedBytesReachTheDecoder();
     void bytesArrivingWhileDecodingAreRead();
     void portHeldByAnotherIsReported();
@@ -88,6 +89,16 @@ void TestSerialPty::commandArrivesByteForByte() {
     QTRY_VERIFY_WITH_TIMEOUT((got += panel.pty.read(20)).size() >= 8, 2000);
     QCOMPARE(got, QByteArray::fromHex("4F55545020314352"));
     QCOMPARE(panel.text("TxtTXCount"), QStringLiteral("TX:8"));
+}
+
+// The port closed in the same handler as a command (the exit button after a
+// run switched the output off): the command still reaches the supply.
+void TestSerialPty::lastCommandLeavesBeforeTheClose() {
+    RealPanel panel;
+    panel.open();
+    panel.press("OutPutButton");
+    panel.press("CmdSwitch");
+    QCOMPARE(panel.pty.read(500), QByteArray("OUTP 1CR"));
 }
 
 void TestSerialPty::receivedBytesReachTheDecoder() {

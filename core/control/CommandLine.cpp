@@ -5,6 +5,7 @@
 #include <QFileInfo>
 #include <QRegularExpression>
 
+#include <cmath>
 #include <cstdio>
 
 namespace {
@@ -157,6 +158,52 @@ CommandLine failure(const QString& message) {
     return line;
 }
 
+// A positive rating number, as a rating list's text reads it.
+bool isRating(const QString& text) {
+    bool ok = false;
+    const double value = text.toDouble(&ok);
+    return ok && std::isfinite(value) && value > 0;
+}
+
+// --run, --repeat and --rating; the list file itself is read when the run
+// starts, so that a mistake in it is told in the list's own words.
+std::optional<CommandLine> readRun(const QCommandLineParser& parser, const QCommandLineOption& run,
+                                   const QCommandLineOption& repeat,
+                                   const QCommandLineOption& rating, LaunchOptions& o) {
+    if (parser.isSet(run)) {
+        const QString value = parser.value(run);
+        if (value.isEmpty() || hasControlCharacter(value) || !QFileInfo(value).isFile())
+            return failure(QStringLiteral("--run: ") + shown(value) +
+                           QStringLiteral(" is not a list file"));
+        o.runPath = QFileInfo(value).absoluteFilePath();
+    }
+    if (parser.isSet(repeat)) {
+        if (o.runPath.isEmpty())
+            return failure(QStringLiteral("--repeat needs --run"));
+        const QString value = parser.value(repeat);
+        bool ok = false;
+        const int times = value.toInt(&ok);
+        if (value.compare(QLatin1String("endless"), Qt::CaseInsensitive) == 0)
+            o.repeat = 0;
+        else if (isWholeNumber(value) && ok && times >= 1 && times <= 9999)
+            o.repeat = times;
+        else
+            return failure(QStringLiteral("--repeat: ") + shown(value) +
+                           QStringLiteral(" is neither a count from 1 to 9999 nor endless"));
+    }
+    if (parser.isSet(rating)) {
+        const QStringList parts = parser.value(rating).split(u',');
+        if (parts.size() != 2 || !isRating(parts[0]) || !isRating(parts[1]))
+            return failure(QStringLiteral("--rating: ") + shown(parser.value(rating)) +
+                           QStringLiteral(" is not VOLTS,AMPS such as 30,3"));
+        o.rating = LaunchOptions::Rating{parts[0], parts[1]};
+    }
+    if (!o.runPath.isEmpty() && !o.rating)
+        return failure(QStringLiteral("--run needs --rating: every step is checked against the "
+                                      "supply's rating"));
+    return std::nullopt;
+}
+
 } // namespace
 
 QString MetricsAddress::text() const {
@@ -177,7 +224,7 @@ Program Program::headless() {
     return {QStringLiteral("velmor-headless"),
             QStringLiteral("Polls and records a programmable DC bench power supply on a serial "
                            "line, without a window; one line per event on standard error."),
-            true};
+            true, true};
 }
 
 CommandLine CommandLine::parse(const QStringList& givenArguments, const Program& program) {
@@ -237,6 +284,22 @@ CommandLine parsed(const QStringList& arguments, const Program& program) {
                        "LC_ALL, LC_MESSAGES, LANG), and Chinese otherwise."),
         QStringLiteral("en|zh"));
     parser.addOptions({port, settings, poll, record, reconnect, metrics, scpi, scpiListen, lang});
+    const QCommandLineOption run(QStringLiteral("run"),
+                                 QStringLiteral("Run this list of setpoints (CSV: voltage_V,"
+                                                "current_A,dwell_s,output) once the port is "
+                                                "open; the output is off at its end."),
+                                 QStringLiteral("FILE"));
+    const QCommandLineOption repeat(
+        QStringLiteral("repeat"),
+        QStringLiteral("Run the list N times (1 to 9999) or endless; 1 without it."),
+        QStringLiteral("N|endless"));
+    const QCommandLineOption rating(
+        QStringLiteral("rating"),
+        QStringLiteral("The supply's rated voltage and current, such as 30,3: the limits every "
+                       "step of the list must keep, as the panel's rating lists set them."),
+        QStringLiteral("VOLTS,AMPS"));
+    if (program.takesRuns)
+        parser.addOptions({run, repeat, rating});
 
     QStringList scpiPorts;
     if (!parser.parse(withoutScpiPort(arguments, scpiPorts)))
@@ -262,7 +325,10 @@ CommandLine parsed(const QStringList& arguments, const Program& program) {
     if (!parser.positionalArguments().isEmpty())
         return failure(QStringLiteral("unexpected argument ") +
                        shown(parser.positionalArguments().constFirst()));
-    for (const QCommandLineOption& option : {port, settings, record, metrics, lang}) {
+    QList<QCommandLineOption> single{port, settings, record, metrics, lang};
+    if (program.takesRuns)
+        single << run << repeat << rating;
+    for (const QCommandLineOption& option : single) {
         const QString name = QStringLiteral("--") + option.names().constFirst();
         if (parser.values(option).size() > 1)
             return failure(name + QStringLiteral(" is given more than once"));
@@ -321,6 +387,11 @@ CommandLine parsed(const QStringList& arguments, const Program& program) {
         if (o.language != QLatin1String("en") && o.language != QLatin1String("zh"))
             return failure(QStringLiteral("--lang: ") + shown(parser.value(lang)) +
                            QStringLiteral(" is neither en nor zh"));
+    }
+    if (program.takesRuns) {
+        const std::optional<CommandLine> refused = readRun(parser, run, repeat, rating, o);
+        if (refused)
+            return *refused;
     }
     if (parser.optionNames().count(QStringLiteral("scpi")) > 1)
         return failure(QStringLiteral("--scpi is given more than once"));

@@ -40,6 +40,17 @@ struct LaunchOptions {
     std::optional<quint16> scpiPort;
     // Addresses the script server opens beside the loopback ones.
     QList<QHostAddress> scpiListen;
+    // A programmed run's list file (absolute; empty when not given) and how
+    // often it runs: 1 to 9999, or 0 for endless.
+    QString runPath;
+    int repeat = 1;
+    // The supply's rating as the two rating lists would show it ("30",
+    // "3"): the limits a programmed run is checked against.
+    struct Rating {
+        QString voltage;
+        QString current;
+    };
+    std::optional<Rating> rating;
 };
 
 // The program whose command line is read: its name and the first line of
@@ -49,6 +60,9 @@ struct Program {
     QString description;
     // The headless program has nothing to do without a port.
     bool needsPort = false;
+    // It alone takes a programmed run from the command line (--run,
+    // --repeat, --rating); the window has its run window for that.
+    bool takesRuns = false;
 
     static Program window();
     static Program headless();
@@ -58,6 +72,8 @@ struct Program {
 //   PROGRAM [--port COMn|DEVICE] [--settings 9600,N,8,1] [--poll]
 //           [--record FILE] [--reconnect] [--metrics[=ADDRESS:PORT]]
 //           [--scpi[=PORT]] [--scpi-listen ADDRESS]... [--lang en|zh]
+//           and, for the headless program, [--run FILE [--repeat N|endless]]
+//           [--rating VOLTS,AMPS]
 // plus --help and --version. Everything on it is checked before anything
 // opens; only whether the port opens is left to the opening itself.
 struct CommandLine {

@@ -5,7 +5,8 @@
 
 RunController::RunController(std::unique_ptr<SerialControl> comm, QObject* parent,
                              int reconnectIntervalMs)
-    : QObject(parent), link_(std::move(comm), this), recorder_(link_.model()),
+    : QObject(parent), link_(std::move(comm), this), recorder_(link_.model()), automation_(link_),
+      scpi_(link_),
       reconnector_([this] { return link_.portSession().openQuietly(retryRequest_, retryEvent_); },
                    reconnectIntervalMs) {
     connect(&link_.model(), &SupplyModel::linkEvent, this, [this](LinkEvent event) {
@@ -75,7 +76,7 @@ void RunController::onReopened() {
 
 bool RunController::serveMetrics(const MetricsAddress& where, const QString& portLabel,
                                  QString* error) {
-    auto metrics = std::make_unique<SupplyMetrics>(link_, recorder_);
+    auto metrics = std::make_unique<SupplyMetrics>(link_, recorder_, automation_.watch());
     if (!metrics->listen(where.address, where.port, portLabel, error))
         return false;
     metrics_ = std::move(metrics);
@@ -83,8 +84,6 @@ bool RunController::serveMetrics(const MetricsAddress& where, const QString& por
 }
 
 void RunController::launch(const LaunchOptions& options, const PortRequest& request) {
-    // A command server for other programs starts here, before the port
-    // opens, so that a client may connect while the supply is still away.
     if (options.reconnect)
         setReconnecting(true);
     if (!options.port.isEmpty()) {
@@ -102,6 +101,7 @@ void RunController::launch(const LaunchOptions& options, const PortRequest& requ
 
 void RunController::finish() {
     reconnector_.stop();
+    automation_.run().stop();
     // The recording keeps the end of the run: polling stopped, the port
     // closed, then its own last row.
     if (link_.polling().isPolling())

@@ -1,7 +1,9 @@
 #pragma once
 
 #include "CommandLine.h"
+#include "program/Automation.h"
 #include "record/CsvRecorder.h"
+#include "scpi/ScpiServer.h"
 #include "serial/Reconnector.h"
 #include "supply/SupplyLink.h"
 
@@ -12,8 +14,9 @@
 class SupplyMetrics;
 
 // What a run does apart from showing it: the supply link, opening the port
-// by request, polling, reopening a lost line, recording, the metrics page,
-// and the order a launch from the command line takes. The window and the
+// by request, polling, reopening a lost line, recording, programmed runs and
+// watch limits, the script server, the metrics page, and the order a launch
+// from the command line takes. The window and the
 // headless program both drive it; neither keeps any of this itself.
 class RunController : public QObject {
     Q_OBJECT
@@ -25,6 +28,8 @@ public:
 
     SupplyLink& link() { return link_; }
     CsvRecorder& recorder() { return recorder_; }
+    Automation& automation() { return automation_; }
+    ScpiServer& scpi() { return scpi_; }
     const Reconnector& reconnector() const { return reconnector_; }
     // Null until serveMetrics() succeeded.
     SupplyMetrics* metrics() { return metrics_.get(); }
@@ -58,9 +63,9 @@ public:
     // recording that cannot start is announced by recordingRefused.
     void launch(const LaunchOptions& options, const PortRequest& request);
 
-    // The end of a run: polling stopped, the port closed and the
-    // recording's last row written. Destroying the controller closes the
-    // port without a word and ends the recording, as the window's exit does.
+    // The end of a run: a programmed run stopped (its output switched off),
+    // polling stopped, the port closed and the recording's last row written. Destroying the
+    // controller closes the port without a word and ends the recording, as the window's exit does.
     void finish();
 
 signals:
@@ -75,6 +80,8 @@ private:
 
     SupplyLink link_;
     CsvRecorder recorder_;
+    Automation automation_;
+    ScpiServer scpi_;
     Reconnector reconnector_;
     std::unique_ptr<SupplyMetrics> metrics_;
     PortRequest retryRequest_;

@@ -1,5 +1,6 @@
 #include "SupplyMetrics.h"
 
+#include "program/WatchLimits.h"
 #include "record/CsvRecorder.h"
 #include "supply/SupplyLink.h"
 
@@ -43,8 +44,11 @@ prometheus::Labels with(prometheus::Labels labels, const char* name, const char*
 
 } // namespace
 
-SupplyMetrics::SupplyMetrics(SupplyLink& link, const CsvRecorder& recorder, QObject* parent)
-    : QObject(parent), link_(link), registry_(std::make_shared<prometheus::Registry>()) {
+SupplyMetrics::SupplyMetrics(SupplyLink& link, const CsvRecorder& recorder,
+                             const WatchLimits& watch, QObject* parent)
+    : QObject(parent), link_(link), watch_(watch),
+      registry_(std::make_shared<prometheus::Registry>()) {
+    connect(&watch, &WatchLimits::alarmCountChanged, this, [this] { showAlarms(); });
     connect(&link.model(), &SupplyModel::changed, this, &SupplyMetrics::onChanged);
     connect(&link.model(), &SupplyModel::linkEvent, this, [this] { showLink(); });
     connect(&link.MSComm(), &SerialControl::bytesRead, this, [this](qint64 count) {
@@ -133,7 +137,14 @@ void SupplyMetrics::build() {
                                "Replies dropped without a reading: garbled, late or unasked.");
     reconnections_ = counter("velmor_reconnections_total", "Lost lines opened again.");
     recordedRows_ = counter("velmor_recorded_rows_total", "Rows written to recordings.");
+    auto& alarmFamily = BuildGauge()
+                            .Name("velmor_limit_alarm")
+                            .Help("1 while the quantity's reading stands outside its watch limits.")
+                            .Register(r);
+    alarms_ = {&alarmFamily.Add(with(labels_, "quantity", kQuantityNames[0])),
+               &alarmFamily.Add(with(labels_, "quantity", kQuantityNames[1]))};
     showLink();
+    showAlarms();
     syncReplies();
     // Whatever was read before the page was served is on it at once.
     for (int q = 0; q < QuantityCount; ++q) {
@@ -193,4 +204,11 @@ void SupplyMetrics::syncReplies() {
 void SupplyMetrics::countReconnection() {
     if (reconnections_)
         reconnections_->Increment();
+}
+
+void SupplyMetrics::showAlarms() {
+    if (!exposer_)
+        return;
+    alarms_[0]->Set(watch_.isAlarmed(Quantity::MeasuredVoltage) ? 1 : 0);
+    alarms_[1]->Set(watch_.isAlarmed(Quantity::MeasuredCurrent) ? 1 : 0);
 }

@@ -13,6 +13,7 @@
 
 class CsvRecorder;
 class SupplyLink;
+class WatchLimits;
 
 namespace prometheus {
 class Counter;
@@ -25,13 +26,14 @@ class Registry;
 // What one supply's run shows to a Prometheus server at /metrics: the six
 // read-outs in base units, output, tracking mode and channel, port and
 // polling state, the time of each quantity's last reading and the link's
-// counters, all labelled with the run's port. A quantity not read yet has
-// no sample. The page is served by prometheus-cpp's own HTTP server on its
-// own threads; the values are set here, on the thread of the link.
+// counters, and the watch limits' alarms, all labelled with the run's port. A quantity not read yet
+// has no sample. The page is served by prometheus-cpp's own HTTP server on its own threads; the
+// values are set here, on the thread of the link.
 class SupplyMetrics : public QObject {
     Q_OBJECT
 public:
-    SupplyMetrics(SupplyLink& link, const CsvRecorder& recorder, QObject* parent = nullptr);
+    SupplyMetrics(SupplyLink& link, const CsvRecorder& recorder, const WatchLimits& watch,
+                  QObject* parent = nullptr);
     ~SupplyMetrics() override;
 
     // Serves the page on address:port with `port` as the port label. False,
@@ -46,18 +48,15 @@ public:
     // A lost line was opened again.
     void countReconnection();
 
-    // Further series of the run (such as an alarm on watched limits) are
-    // added here, with labels() on each.
-    prometheus::Registry& registry() { return *registry_; }
-    const prometheus::Labels& labels() const { return labels_; }
-
 private:
     void build();
     void onChanged(Quantity quantity, const QVariant& value, const QDateTime& time);
     void showLink();
     void syncReplies();
+    void showAlarms();
 
     SupplyLink& link_;
+    const WatchLimits& watch_;
     std::shared_ptr<prometheus::Registry> registry_;
     std::unique_ptr<prometheus::Exposer> exposer_;
     prometheus::Labels labels_;
@@ -79,4 +78,5 @@ private:
     prometheus::Counter* repliesRejected_ = nullptr;
     prometheus::Counter* reconnections_ = nullptr;
     prometheus::Counter* recordedRows_ = nullptr;
+    std::array<prometheus::Gauge*, 2> alarms_{};
 };

@@ -59,6 +59,15 @@ void QtSerialControl::dropPort() {
 }
 
 void QtSerialControl::closeDevice() {
+    // Qt writes from its buffer only when the event loop runs: what was
+    // written last (the output switched off on the way out) goes to the
+    // line before it closes. A line that failed gets nothing more.
+    if (port_) {
+        const QSerialPort::SerialPortError error = port_->error();
+        if (error == QSerialPort::NoError || error == QSerialPort::UnsupportedOperationError ||
+            error == QSerialPort::TimeoutError)
+            port_->flush();
+    }
     dropPort();
 }
 

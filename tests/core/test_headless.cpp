@@ -63,6 +63,8 @@ private slots:
     void pollsRecordsAndStopsOnSignal_data();
     void pollsRecordsAndStopsOnSignal();
     void survivesTheSupplyVanishingAndReturning();
+    void runsAListAndEnds_data();
+    void runsAListAndEnds();
 };
 
 void TestHeadless::exitCodes_data() {
@@ -75,6 +77,10 @@ void TestHeadless::exitCodes_data() {
     QTest::newRow("metrics port in use")
         << QStringList({"--port", "COM200", "--metrics=127.0.0.1:%busy"}) << 2
         << "cannot serve metrics on 127.0.0.1:%busy";
+    QTest::newRow("repeat without a list")
+        << QStringList({"--port", "COM200", "--repeat", "2"}) << 2 << "--repeat needs --run";
+    QTest::newRow("rating not two numbers")
+        << QStringList({"--port", "COM200", "--rating", "30V"}) << 2 << "--rating";
     QTest::newRow("port never opens")
         << QStringList({"--port", "COM9", "--poll"}) << 1 << "port COM9 did not open";
 }
@@ -162,6 +168,51 @@ void TestHeadless::survivesTheSupplyVanishingAndReturning() {
     QVERIFY(QTest::qWaitFor([&] { return run.events().count("polling started") == 2; }, 3000));
     QCOMPARE(run.process.state(), QProcess::Running);
     QCOMPARE(run.stop(SIGTERM), 0);
+}
+
+void TestHeadless::runsAListAndEnds_data() {
+    QTest::addColumn<QByteArray>("list");
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QString>("said");
+    QTest::newRow("within the rating")
+        << QByteArray("voltage_V,current_A,dwell_s,output\n5,1,0.3,on\n6,1,0.3,on\n") << 0
+        << "run finished";
+    QTest::newRow("a step above the rating")
+        << QByteArray("voltage_V,current_A,dwell_s,output\n5,1,0.3,on\n50,1,0.3,on\n") << 1
+        << "cannot run";
+    QTest::newRow("a bad line") << QByteArray("voltage_V,current_A,dwell_s,output\n5,1,x,on\n") << 2
+                                << "cannot run";
+}
+
+void TestHeadless::runsAListAndEnds() {
+    QFETCH(QByteArray, list);
+    QFETCH(int, exitCode);
+    QFETCH(QString, said);
+    SimSupply sim;
+    QVERIFY(sim.start());
+    QTemporaryDir dir;
+    QFile file(dir.filePath(QStringLiteral("list.csv")));
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(list);
+    file.close();
+    const QString recording = dir.filePath(QStringLiteral("run.csv"));
+    Headless run(sim);
+    run.start({"--port", "COM200", "--poll", "--rating", "30,3", "--run", file.fileName(),
+               "--repeat", "2", "--record", recording});
+    QVERIFY(run.process.waitForFinished(15000));
+    QCOMPARE(run.process.exitCode(), exitCode);
+    QVERIFY2(run.events().contains(said), qPrintable(run.errors));
+    if (exitCode != 0)
+        return;
+    // Both passes in the recording, then the end of the run before the
+    // recording's own end.
+    QStringList events;
+    for (const QString& line : RecordedCsv::lines(recording).mid(1))
+        events << RecordedCsv::fields(line).last();
+    events.removeAll(QString());
+    QCOMPARE(events.count(QStringLiteral("run step 2/2")), 2);
+    QVERIFY(events.indexOf(QStringLiteral("run finished")) <
+            events.indexOf(QStringLiteral("recording stopped")));
 }
 
 QTEST_GUILESS_MAIN(TestHeadless)

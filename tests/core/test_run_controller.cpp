@@ -271,6 +271,16 @@ void TestRunController::metricsPageAfterAPollingCycle() {
     const QList<Sample> garbled = parsePage(scrape(port), types, problem);
     QCOMPARE(valueOf(garbled, "velmor_replies_rejected_total"), 1.0);
     QCOMPARE(valueOf(garbled, "velmor_replies_decoded_total"), 17.0);
+
+    // A watch alarm stands on the page while the reading is outside its band.
+    const QString current = QStringLiteral("quantity=\"measured_current\"");
+    QCOMPARE(valueOf(garbled, "velmor_limit_alarm", current), 0.0);
+    WatchLimits::Settings watch;
+    watch.current.lower = WatchLimits::Bound{1e9, WatchLimits::Action::Note};
+    QVERIFY(run.controller.automation().watch().setSettings(watch));
+    for (int step = 0; step < 18; ++step)
+        run.tick();
+    QCOMPARE(valueOf(parsePage(scrape(port), types, problem), "velmor_limit_alarm", current), 1.0);
 }
 
 QTEST_GUILESS_MAIN(TestRunController)
