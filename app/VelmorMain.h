@@ -7,9 +7,9 @@
 #include "OperatorTools.h"
 #include "PanelState.h"
 #include "PortList.h"
+#include "RemoteControl.h"
 #include "control/CommandLine.h"
 #include "control/RunController.h"
-#include "RemoteControl.h"
 #include "serial/PortDirectory.h"
 #include "supply/SupplyLink.h"
 

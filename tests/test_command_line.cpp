@@ -222,9 +222,9 @@ void TestCommandLine::helpAndVersion() {
     for (const char* help : {"--help", "-h", "--help-all"}) {
         const CommandLine line = parse({"--port", "COM3", help});
         QCOMPARE(line.outcome, CommandLine::Outcome::Help);
-        for (const char* option : {"--port", "--settings", "--poll", "--record", "--reconnect",
-                                   "--metrics", "--scpi", "--scpi-listen", "--lang", "--help",
-                                   "--version"})
+        for (const char* option :
+             {"--port", "--settings", "--poll", "--record", "--reconnect", "--metrics", "--scpi",
+              "--scpi-listen", "--lang", "--help", "--version"})
             QVERIFY2(line.message.contains(QLatin1String(option)), option);
     }
     // Each program's help and version name that program.

@@ -175,7 +175,7 @@ void closedAndTold(PanelFixture& panel, const QString& folder) {
     panel.choose("PowerTypeCombCur", RatingLimits::CurrentRatings.first());
     panel.find<QAbstractButton>("OutPutButton")->click();
     QVERIFY(panel.window->controller().recorder().start(folder + QStringLiteral("/r.csv"),
-                                                         CsvRecorder::Existing::Refuse));
+                                                        CsvRecorder::Existing::Refuse));
 }
 
 void openPollingOutputOn(PanelFixture& panel, const QString&) {
