@@ -11,13 +11,7 @@ namespace {
 
 struct Line {
     Line() : comm(new ScriptedSerialControl), link(std::unique_ptr<SerialControl>(comm)) {
-        link.portSession().toggle({QStringLiteral("COM3"),
-                                   3,
-                                   QStringLiteral("9600"),
-                                   QStringLiteral("NONE"),
-                                   QStringLiteral("8"),
-                                   QStringLiteral("1"),
-                                   {}});
+        link.portSession().toggle({"COM3", 3, "9600", "NONE", "8", "1", {}});
         comm->writes.clear();
     }
     QString written() {

@@ -18,13 +18,7 @@ namespace {
 // (voltage 0 to 31.5, current 0 to 3.15).
 struct Bench {
     Bench() : comm(new ScriptedSerialControl), link(std::unique_ptr<SerialControl>(comm)) {
-        link.portSession().toggle({QStringLiteral("COM3"),
-                                   3,
-                                   QStringLiteral("9600"),
-                                   QStringLiteral("NONE"),
-                                   QStringLiteral("8"),
-                                   QStringLiteral("1"),
-                                   {}});
+        link.portSession().toggle({"COM3", 3, "9600", "NONE", "8", "1", {}});
         link.rating().setVoltageRatingText(QStringLiteral("30  V"));
         link.rating().setCurrentRatingText(QStringLiteral("3   A"));
         link.rating().applyVoltageRating();

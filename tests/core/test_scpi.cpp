@@ -39,13 +39,7 @@ struct Served {
     Served()
         : comm(new ScriptedSerialControl), link(std::unique_ptr<SerialControl>(comm)),
           supply(*comm), server(link) {
-        link.portSession().toggle({QStringLiteral("COM3"),
-                                   3,
-                                   QStringLiteral("9600"),
-                                   QStringLiteral("NONE"),
-                                   QStringLiteral("8"),
-                                   QStringLiteral("1"),
-                                   {}});
+        link.portSession().toggle({"COM3", 3, "9600", "NONE", "8", "1", {}});
         link.rating().setVoltageRatingText(QStringLiteral("30  V"));
         link.rating().applyVoltageRating();
         QString why;
@@ -215,13 +209,7 @@ void TestScpi::boundsOnWhatAClientSends() {
     served.link.portSession().toggle({});
     QCOMPARE(served.converse(*first, "MEAS:VOLT?;:SYST:ERR?\n", 1),
              QStringList{"-240,\"Hardware error\""});
-    served.link.portSession().toggle({QStringLiteral("COM3"),
-                                      3,
-                                      QStringLiteral("9600"),
-                                      QStringLiteral("NONE"),
-                                      QStringLiteral("8"),
-                                      QStringLiteral("1"),
-                                      {}});
+    served.link.portSession().toggle({"COM3", 3, "9600", "NONE", "8", "1", {}});
 
     // Commands beyond the bound are dropped with a queue overflow; the ones
     // taken are all answered, in order, before the error query that follows.
