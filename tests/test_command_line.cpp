@@ -58,7 +58,7 @@ void TestCommandLine::goodLines_data() {
 
     QTest::newRow("nothing") << QStringList() << Check([](const LaunchOptions& o) {
         return o.port.isEmpty() && !o.settings && !o.poll && o.recordPath.isEmpty() &&
-               !o.reconnect && o.language.isEmpty();
+               !o.reconnect && o.language.isEmpty() && !o.metrics;
     });
     QTest::newRow("English") << QStringList{"--lang", "en"}
                              << Check([](const LaunchOptions& o) { return o.language == "en"; });
@@ -144,8 +144,6 @@ void TestCommandLine::goodLines_data() {
         << QStringList{"--metrics=[::1]:9100"} << Check([](const LaunchOptions& o) {
                return o.metrics && o.metrics->text() == QLatin1String("[::1]:9100");
            });
-    QTest::newRow("no metrics") << QStringList{"--port", "COM3"}
-                                << Check([](const LaunchOptions& o) { return !o.metrics; });
 }
 
 void TestCommandLine::goodLines() {

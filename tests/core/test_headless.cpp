@@ -174,14 +174,10 @@ void TestHeadless::runsAListAndEnds_data() {
     QTest::addColumn<QByteArray>("list");
     QTest::addColumn<int>("exitCode");
     QTest::addColumn<QString>("said");
-    QTest::newRow("within the rating")
-        << QByteArray("voltage_V,current_A,dwell_s,output\n5,1,0.3,on\n6,1,0.3,on\n") << 0
-        << "run finished";
-    QTest::newRow("a step above the rating")
-        << QByteArray("voltage_V,current_A,dwell_s,output\n5,1,0.3,on\n50,1,0.3,on\n") << 1
-        << "cannot run";
-    QTest::newRow("a bad line") << QByteArray("voltage_V,current_A,dwell_s,output\n5,1,x,on\n") << 2
-                                << "cannot run";
+    const QByteArray h = "voltage_V,current_A,dwell_s,output\n5,1,";
+    QTest::newRow("within the rating") << h + "0.3,on\n6,1,0.3,on\n" << 0 << "run finished";
+    QTest::newRow("a step above the rating") << h + "0.3,on\n50,1,0.3,on\n" << 1 << "cannot run";
+    QTest::newRow("a bad line") << h + "x,on\n" << 2 << "cannot run";
 }
 
 void TestHeadless::runsAListAndEnds() {
