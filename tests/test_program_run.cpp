@@ -86,10 +86,8 @@ void TestProgramRun::stepsLeaveInOrderAndOnTimeWhilePolling() {
     for (int k = 0; k < Steps; ++k)
         QVERIFY2(sentAt[k] >= k * DwellMs && sentAt[k] - k * DwellMs <= 100,
                  qPrintable(QStringLiteral("step %1 at %2 ms").arg(k + 1).arg(sentAt[k])));
-    QStringList sets;
-    for (const QString& command : bench.commandsReceived())
-        if (command.startsWith(QLatin1String("VOLTage:LEVel ")) || command.startsWith("OUTP"))
-            sets.append(command);
+    const QStringList sets =
+        bench.commandsReceived().filter(QRegularExpression("^(VOLTage:LEVel |OUTP)"));
     QStringList expected;
     for (int k = 0; k < Steps; ++k)
         expected << QStringLiteral("VOLTage:LEVel %1").arg(k + 1) << QStringLiteral("OUTP 1");
