@@ -1,6 +1,7 @@
 #include "ProgramWindow.h"
 
 #include "program/ProgramFile.h"
+#include "protocol/NumberText.h"
 #include "record/CsvFormat.h"
 #include "supply/RatingLimits.h"
 
@@ -181,7 +182,7 @@ std::optional<ProgramSteps> ProgramWindow::steps() {
         for (int c = VoltageColumn; c <= DwellColumn; ++c) {
             QTableWidgetItem* item = table_->item(row, c);
             const std::optional<double> value =
-                CsvFormat::parseNumber(item ? item->text().trimmed() : QString());
+                NumberText::parseDecimal(item ? item->text().trimmed() : QString());
             const bool ok = value && (c != DwellColumn || ProgramLimits::dwellAllowed(*value));
             if (!ok) {
                 good = false;
@@ -408,7 +409,7 @@ void ProgramWindow::rampDialog() {
     connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
     connect(buttons, &QDialogButtonBox::accepted, &dialog, [&] {
         const auto number = [](const QLineEdit* edit) {
-            return CsvFormat::parseNumber(edit->text().trimmed());
+            return NumberText::parseDecimal(edit->text().trimmed());
         };
         const auto a = number(from), b = number(to), t = number(total), o = number(other);
         std::optional<ProgramSteps> ramp;

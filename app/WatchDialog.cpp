@@ -1,5 +1,6 @@
 #include "WatchDialog.h"
 
+#include "protocol/NumberText.h"
 #include "record/CsvFormat.h"
 
 #include <QCheckBox>
@@ -60,7 +61,7 @@ void WatchDialog::showSettings() {
 std::optional<WatchLimits::Bound> WatchDialog::boundOf(const Row& row, bool* ok) const {
     if (!row.enabled->isChecked())
         return std::nullopt;
-    const std::optional<double> value = CsvFormat::parseNumber(row.value->text().trimmed());
+    const std::optional<double> value = NumberText::parseDecimal(row.value->text().trimmed());
     if (!value) {
         *ok = false;
         return std::nullopt;

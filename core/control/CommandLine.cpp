@@ -1,11 +1,12 @@
 #include "CommandLine.h"
 
+#include "protocol/NumberText.h"
+
 #include <QCommandLineParser>
 #include <QDir>
 #include <QFileInfo>
 #include <QRegularExpression>
 
-#include <cmath>
 #include <cstdio>
 
 namespace {
@@ -160,9 +161,8 @@ CommandLine failure(const QString& message) {
 
 // A positive rating number, as a rating list's text reads it.
 bool isRating(const QString& text) {
-    bool ok = false;
-    const double value = text.toDouble(&ok);
-    return ok && std::isfinite(value) && value > 0;
+    const std::optional<double> value = NumberText::parseDecimal(text);
+    return value && *value > 0;
 }
 
 // --run, --repeat and --rating; the list file itself is read when the run

@@ -1,5 +1,6 @@
 #include "ProgramFile.h"
 
+#include "protocol/NumberText.h"
 #include "record/CsvFormat.h"
 
 #include <QFile>
@@ -71,7 +72,7 @@ ProgramFile::Result ProgramFile::parse(const QByteArray& bytes) {
         ProgramStep step;
         double* const numbers[] = {&step.voltage, &step.current, &step.dwellSeconds};
         for (int c = 0; c < 3; ++c) {
-            const std::optional<double> value = CsvFormat::parseNumber(fields->at(c));
+            const std::optional<double> value = NumberText::parseDecimal(fields->at(c));
             if (!value)
                 return failure(Kind::NotANumber, number, c + 1);
             *numbers[c] = *value;

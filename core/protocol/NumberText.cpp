@@ -288,4 +288,18 @@ QString readOutText(double magnitude, bool negative) {
     return text;
 }
 
+std::optional<double> parseDecimal(QStringView text) {
+    // Only the plain decimal and exponent forms: no blanks, no "inf" or
+    // "nan", no locale's separators.
+    static const QRegularExpression form(
+        QStringLiteral("\\A[+-]?([0-9]+\\.?[0-9]*|\\.[0-9]+)([eE][+-]?[0-9]+)?\\z"));
+    if (text.size() > 64 || !form.match(text).hasMatch())
+        return std::nullopt;
+    bool ok = false;
+    const double value = text.toDouble(&ok);
+    if (!ok || !std::isfinite(value))
+        return std::nullopt;
+    return value;
+}
+
 } // namespace NumberText

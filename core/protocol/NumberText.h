@@ -52,4 +52,9 @@ QString compactDecimal(double value);
 // sign in front unless the magnitude is zero ("12.3456", "-0.5", "0").
 QString readOutText(double magnitude, bool negative);
 
+// A number written by a program or typed for one (a recording, a list
+// file, a script's argument): the plain decimal and exponent forms only,
+// "." as the point whatever the locale, finite, at most 64 characters.
+std::optional<double> parseDecimal(QStringView text);
+
 } // namespace NumberText

@@ -182,20 +182,6 @@ std::optional<QStringList> splitRow(QStringView line) {
     }
 }
 
-std::optional<double> parseNumber(QStringView text) {
-    // Only the plain decimal and exponent forms: no blanks, no "inf" or
-    // "nan", no locale's separators.
-    static const QRegularExpression form(
-        QStringLiteral("\\A[+-]?([0-9]+\\.?[0-9]*|\\.[0-9]+)([eE][+-]?[0-9]+)?\\z"));
-    if (text.size() > 64 || !form.match(text).hasMatch())
-        return std::nullopt;
-    bool ok = false;
-    const double value = text.toDouble(&ok);
-    if (!ok || !std::isfinite(value))
-        return std::nullopt;
-    return value;
-}
-
 std::optional<QDateTime> parseTime(QStringView text) {
     static const QRegularExpression form(QStringLiteral(
         "\\A([0-9]{4})-([0-9]{2})-([0-9]{2})T([0-9]{2}):([0-9]{2}):([0-9]{2})\\.([0-9]{3})"

@@ -57,7 +57,6 @@ QByteArray line(const QStringList& fields);
 // is not closed or text follows its closing quote.
 std::optional<QStringList> splitRow(QStringView line);
 
-std::optional<double> parseNumber(QStringView text);
 std::optional<QDateTime> parseTime(QStringView text);
 std::optional<OutputState> parseOutput(QStringView text);
 std::optional<TrackingMode> parseMode(QStringView text);

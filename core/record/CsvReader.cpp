@@ -1,5 +1,6 @@
 #include "CsvReader.h"
 
+#include "protocol/NumberText.h"
 #include "record/CsvFormat.h"
 
 #include <QCoreApplication>
@@ -36,7 +37,7 @@ bool applyRow(const QStringList& fields, ReadingHistory& history) {
                 value = *channel;
             break;
         default:
-            value = CsvFormat::parseNumber(text);
+            value = NumberText::parseDecimal(text);
             break;
         }
         if (!value)

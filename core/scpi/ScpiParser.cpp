@@ -1,8 +1,8 @@
 #include "ScpiParser.h"
 
-#include <QRegularExpression>
+#include "protocol/NumberText.h"
 
-#include <cmath>
+#include <QRegularExpression>
 
 namespace Scpi {
 
@@ -183,16 +183,7 @@ QList<Parsed> parseLine(const QString& line) {
 }
 
 std::optional<double> number(const QString& text) {
-    static const QRegularExpression form(
-        QStringLiteral("^[+-]?([0-9]+\\.?[0-9]*|\\.[0-9]+)([eE][+-]?[0-9]{1,3})?$"));
-    if (!form.match(text).hasMatch())
-        return std::nullopt;
-    // QString::toDouble reads the C locale's form whatever the system's locale.
-    bool ok = false;
-    const double value = text.toDouble(&ok);
-    if (!ok || !std::isfinite(value))
-        return std::nullopt;
-    return value;
+    return NumberText::parseDecimal(text);
 }
 
 std::optional<bool> boolean(const QString& text) {
