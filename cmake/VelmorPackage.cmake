@@ -15,11 +15,14 @@ set(CPACK_PACKAGE_DESCRIPTION_SUMMARY
     "monitor and control a programmable DC bench power supply on a serial line")
 set(CPACK_PACKAGE_DESCRIPTION [=[
 A panel in Simplified Chinese, or in English, for a programmable DC bench
-power supply on a serial port. It polls the supply every 500 ms and shows the measured voltage
-and current, the setpoints, the output state, the tracking mode and the
-channel; it sends setpoints within the limits of the supply's rating, switches
-the output, the tracking mode and the channel, reads the firmware version and
-the identification string, and logs the traffic with byte counters.
+power supply on a serial port. It polls the supply every 500 ms and shows
+the measured voltage and current, the setpoints, the output state, the
+tracking mode and the channel; it sends setpoints within the limits of the
+supply's rating, switches the output, the tracking mode and the channel,
+reads the firmware version and the identification string, and logs the
+traffic with byte counters. Scripts drive the supply through it over SCPI,
+and it runs programmed lists of setpoints and watches readings against
+limits.
 
 The package also holds velmor-headless, which polls and records a supply
 without a window (a systemd service per serial device, metrics for
