@@ -37,9 +37,13 @@ VelmorMain::VelmorMain(std::unique_ptr<SerialControl> comm, PortDirectory ports,
               RemoteControl::indicatorPlace(RecordingControl::indicatorPlace(ui_))) {
     setObjectName(QStringLiteral("VelmorMain"));
     setWindowTitle(tr("Velmor电源监控-V3.5"));
-    // The installed icon has every size the desktop asks for; a build that is
-    // not installed draws its own.
-    setWindowIcon(QIcon::fromTheme(QLatin1String(AppId), Pictures::windowIcon()));
+    // The window shows with its own drawing. Finding the installed icon, which
+    // has every size the desktop asks for, means reading the icon theme's
+    // index: several milliseconds that the first showing need not wait for.
+    setWindowIcon(Pictures::windowIcon());
+    QTimer::singleShot(0, this, [this] {
+        setWindowIcon(QIcon::fromTheme(QLatin1String(AppId), windowIcon()));
+    });
     // The operator cannot change the window's size.
     setFixedSize(Width, Height);
     wireLink();

@@ -101,7 +101,9 @@ int main(int argc, char** argv) {
 
     const QString file = QDir(dir).filePath(QStringLiteral("bench-record.csv"));
     QFile::remove(file);
-    if (!recording.startAt(file)) {
+    recording.replaceChooser([&file](const QString&) { return file; });
+    recording.chooseAndStart();
+    if (!recorder.isRecording()) {
         std::fprintf(stderr, "bench-record: %s\n", qPrintable(recorder.errorString()));
         return 1;
     }

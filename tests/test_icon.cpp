@@ -127,14 +127,15 @@ void TestIcon::windowTakesTheInstalledIcon() {
     writeTheme(themes.path(), Qt::magenta);
     QIcon::setThemeSearchPaths({themes.path()});
     PanelFixture panel;
-    const QImage shown = panel.window->windowIcon().pixmap(16, 16).toImage();
-    QCOMPARE(shown.pixelColor(8, 8), QColor(Qt::magenta));
+    QTRY_COMPARE(panel.window->windowIcon().pixmap(16, 16).toImage().pixelColor(8, 8),
+                 QColor(Qt::magenta));
 }
 
 void TestIcon::windowDrawsItsOwnIconWhenNoneIsInstalled() {
     QTemporaryDir themes;
     QIcon::setThemeSearchPaths({themes.path()});
     PanelFixture panel;
+    QTest::qWait(20);
     const QImage shown = panel.window->windowIcon().pixmap(48, 48).toImage();
     QCOMPARE(shown.convertToFormat(QImage::Format_ARGB32),
              Pictures::windowIconImage(48).convertToFormat(QImage::Format_ARGB32));
