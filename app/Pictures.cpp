@@ -36,7 +36,12 @@ QPixmap redLamp() {
 }
 
 QIcon windowIcon() {
-    return QIcon(QPixmap::fromImage(windowIconImage(kIconSide)));
+    // The sizes title bars, task bars and window switchers ask for; the
+    // installed icon files are the same drawing.
+    QIcon icon;
+    for (const int side : {16, 24, 32, 48, 64, 128})
+        icon.addPixmap(QPixmap::fromImage(windowIconImage(side)));
+    return icon;
 }
 
 QImage windowIconImage(int side) {

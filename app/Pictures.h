@@ -11,7 +11,8 @@ namespace Pictures {
 QPixmap darkLamp();
 // A lit red round lamp.
 QPixmap redLamp();
-// A bench supply: a case with a read-out and two terminals, 48 x 48.
+// A bench supply: a case with a read-out and two terminals, drawn at the
+// sizes a desktop shows a window's icon.
 QIcon windowIcon();
 // The same drawing on a transparent square of the given side: the installed
 // icon files are made from it.

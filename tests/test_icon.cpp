@@ -2,31 +2,21 @@
 #include "app/Pictures.h"
 #include "support/PanelFixture.h"
 
-#include <QDir>
-#include <QFile>
 #include <QPainter>
 #include <QSvgRenderer>
-#include <QTemporaryDir>
 #include <QtTest>
 
 #include <algorithm>
 #include <cstdlib>
 
 // The icon files installed for the desktop against the window's own drawing,
-// and the window's choice between the installed icon and its own.
+// and the icon the window offers the desktop.
 class TestIcon : public QObject {
     Q_OBJECT
 private slots:
-    void init();
-    void cleanup();
     void scalableIconIsTheWindowIcon_data();
     void scalableIconIsTheWindowIcon();
-    void windowTakesTheInstalledIcon();
-    void windowDrawsItsOwnIconWhenNoneIsInstalled();
-
-private:
-    QStringList themePaths_;
-    QString themeName_;
+    void windowOffersTheDrawingAtEverySize();
 };
 
 namespace {
@@ -74,32 +64,7 @@ Difference difference(const QImage& a, const QImage& b) {
     return {double(channelSum) / (4 * pixels), double(farPixels) / pixels};
 }
 
-// An icon theme folder holding one square of the given colour under the
-// panel's name.
-void writeTheme(const QString& root, QColor colour) {
-    QDir(root).mkpath(QStringLiteral("hicolor/16x16/apps"));
-    QFile index(root + QStringLiteral("/hicolor/index.theme"));
-    QVERIFY(index.open(QIODevice::WriteOnly));
-    index.write("[Icon Theme]\nName=Hicolor\nDirectories=16x16/apps\n\n"
-                "[16x16/apps]\nSize=16\nType=Fixed\n");
-    QImage square(16, 16, QImage::Format_ARGB32);
-    square.fill(colour);
-    QVERIFY(square.save(root + QStringLiteral("/hicolor/16x16/apps/") + QLatin1String(AppId) +
-                        QStringLiteral(".png")));
-}
-
 } // namespace
-
-void TestIcon::init() {
-    themePaths_ = QIcon::themeSearchPaths();
-    themeName_ = QIcon::themeName();
-    QIcon::setThemeName(QStringLiteral("hicolor"));
-}
-
-void TestIcon::cleanup() {
-    QIcon::setThemeSearchPaths(themePaths_);
-    QIcon::setThemeName(themeName_);
-}
 
 void TestIcon::scalableIconIsTheWindowIcon_data() {
     QTest::addColumn<int>("side");
@@ -122,23 +87,15 @@ void TestIcon::scalableIconIsTheWindowIcon() {
     QVERIFY2(diff.farPixelShare < 0.001, qPrintable(QString::number(diff.farPixelShare)));
 }
 
-void TestIcon::windowTakesTheInstalledIcon() {
-    QTemporaryDir themes;
-    writeTheme(themes.path(), Qt::magenta);
-    QIcon::setThemeSearchPaths({themes.path()});
+// Each size the window offers the desktop is the drawing at that size, not
+// one picture scaled.
+void TestIcon::windowOffersTheDrawingAtEverySize() {
     PanelFixture panel;
-    QTRY_COMPARE(panel.window->windowIcon().pixmap(16, 16).toImage().pixelColor(8, 8),
-                 QColor(Qt::magenta));
-}
-
-void TestIcon::windowDrawsItsOwnIconWhenNoneIsInstalled() {
-    QTemporaryDir themes;
-    QIcon::setThemeSearchPaths({themes.path()});
-    PanelFixture panel;
-    QTest::qWait(20);
-    const QImage shown = panel.window->windowIcon().pixmap(48, 48).toImage();
-    QCOMPARE(shown.convertToFormat(QImage::Format_ARGB32),
-             Pictures::windowIconImage(48).convertToFormat(QImage::Format_ARGB32));
+    const QIcon icon = panel.window->windowIcon();
+    QVERIFY(icon.availableSizes().size() > 1);
+    for (const QSize& size : icon.availableSizes())
+        QCOMPARE(icon.pixmap(size).toImage().convertToFormat(QImage::Format_ARGB32),
+                 Pictures::windowIconImage(size.width()).convertToFormat(QImage::Format_ARGB32));
 }
 
 QTEST_MAIN(TestIcon)
