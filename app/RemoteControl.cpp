@@ -2,6 +2,7 @@
 
 #include "MessageLine.h"
 #include "ReadoutMenu.h"
+#include "control/RunController.h"
 
 #include <QAction>
 #include <QLabel>
@@ -10,9 +11,9 @@
 
 #include <cstdio>
 
-RemoteControl::RemoteControl(QWidget& window, ScpiServer& server, ReadoutMenu& menu,
+RemoteControl::RemoteControl(QWidget& window, RunController& controller, ReadoutMenu& menu,
                              MessageLine& message, const QRect& indicatorPlace)
-    : QObject(&window), server_(server), message_(message), entry_(new QAction(this)),
+    : QObject(&window), controller_(controller), message_(message), entry_(new QAction(this)),
       indicator_(new QLabel(&window)) {
     entry_->setObjectName(QStringLiteral("RemoteControl"));
     entry_->setText(tr("远程控制 (SCPI)"));
@@ -31,7 +32,13 @@ RemoteControl::RemoteControl(QWidget& window, ScpiServer& server, ReadoutMenu& m
     indicator_->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     indicator_->setAttribute(Qt::WA_TransparentForMouseEvents);
     indicator_->hide();
-    connect(&server_, &ScpiServer::clientCountChanged, this, &RemoteControl::showClients);
+    connect(&controller_, &RunController::remoteOpened, this, [this](RemoteAccess* remote) {
+        connect(remote, &RemoteAccess::scpiClientCountChanged, this, &RemoteControl::showClients);
+    });
+}
+
+RemoteAccess* RemoteControl::server() const {
+    return controller_.remote();
 }
 
 QRect RemoteControl::indicatorPlace(const QRect& recordingPlace) {
@@ -41,16 +48,17 @@ QRect RemoteControl::indicatorPlace(const QRect& recordingPlace) {
                  recordingPlace.height());
 }
 
-void RemoteControl::configure(quint16 port, const QList<QHostAddress>& extraAddresses) {
+void RemoteControl::configure(quint16 port, const QStringList& extraAddresses) {
     port_ = port;
     extra_ = extraAddresses;
 }
 
 bool RemoteControl::start() {
-    if (server_.isListening())
-        return true;
     QString error;
-    const bool listening = server_.listen(port_, extra_, &error);
+    RemoteAccess* remote = controller_.openRemote(&error);
+    if (remote && remote->isScpiListening())
+        return true;
+    const bool listening = remote && remote->listenScpi(port_, extra_, &error);
     {
         const QSignalBlocker quiet(entry_);
         entry_->setChecked(listening);
@@ -59,16 +67,17 @@ bool RemoteControl::start() {
         message_.show(tr("远程控制无法启动：") + error);
         return false;
     }
-    for (const QHostAddress& address : extra_)
+    for (const QString& address : extra_)
         std::fprintf(stderr,
                      "velmor-monitor: SCPI server listening on %s port %u without "
                      "authentication: whoever reaches it drives the supply\n",
-                     qPrintable(address.toString()), unsigned(server_.serverPort()));
+                     qPrintable(address), unsigned(remote->scpiPort()));
     return true;
 }
 
 void RemoteControl::stop() {
-    server_.close();
+    if (RemoteAccess* remote = controller_.remote())
+        remote->closeScpi();
     const QSignalBlocker quiet(entry_);
     entry_->setChecked(false);
 }

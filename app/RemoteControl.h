@@ -1,27 +1,29 @@
 #pragma once
 
-#include "scpi/ScpiServer.h"
+#include "control/CommandLine.h"
 
-#include <QHostAddress>
-#include <QList>
 #include <QObject>
 #include <QRect>
+#include <QStringList>
 
 class MessageLine;
 class QAction;
 class QLabel;
 class QWidget;
 class ReadoutMenu;
+class RemoteAccess;
+class RunController;
 
 // The operator's side of the script server: the checkable "远程控制 (SCPI)"
 // in the read-out frame's menu starts and stops it, "远程 N" beside the
 // recording indicator shows how many clients are connected, and a server
-// that cannot start says why on the message line. No control moves.
+// that cannot start says why on the message line. No control moves. The
+// server is made (its module loaded) when first started.
 class RemoteControl : public QObject {
     Q_OBJECT
 public:
-    RemoteControl(QWidget& window, ScpiServer& server, ReadoutMenu& menu, MessageLine& message,
-                  const QRect& indicatorPlace);
+    RemoteControl(QWidget& window, RunController& controller, ReadoutMenu& menu,
+                  MessageLine& message, const QRect& indicatorPlace);
 
     // Just left of the recording indicator's place, in the same row over
     // the message line's right end.
@@ -29,23 +31,24 @@ public:
 
     // The port and the extra addresses the menu entry starts the server on
     // (5025 and none unless the command line says otherwise).
-    void configure(quint16 port, const QList<QHostAddress>& extraAddresses);
+    void configure(quint16 port, const QStringList& extraAddresses);
     // Starts the server as the entry does; false, with the reason on the
     // message line and the entry unticked, when it cannot listen.
     bool start();
     void stop();
 
-    ScpiServer& server() { return server_; }
+    // Null until the server was first started.
+    RemoteAccess* server() const;
     QAction* menuEntry() const { return entry_; }
     const QLabel& indicator() const { return *indicator_; }
 
 private:
     void showClients(int count);
 
-    ScpiServer& server_;
+    RunController& controller_;
     MessageLine& message_;
     QAction* entry_;
     QLabel* indicator_;
-    quint16 port_ = ScpiServer::DefaultPort;
-    QList<QHostAddress> extra_;
+    quint16 port_ = LaunchOptions::DefaultScpiPort;
+    QStringList extra_;
 };

@@ -1,11 +1,9 @@
 #include "TrendWindows.h"
 
+#include "ModuleFile.h"
 #include "TrendModule.h"
 
 #include <QAction>
-#include <QCoreApplication>
-#include <QDir>
-#include <QFileInfo>
 #include <QWidget>
 
 TrendWindows::TrendWindows(const ReadingHistory& live, QWidget* owner)
@@ -15,30 +13,16 @@ TrendWindows::TrendWindows(const ReadingHistory& live, QWidget* owner)
     connect(showAction_, &QAction::triggered, this, &TrendWindows::showLive);
 }
 
-QStringList TrendWindows::modulePaths(const QString& programDir) {
-    const QString name = QStringLiteral(VELMOR_TREND_MODULE);
-    return {QDir::cleanPath(programDir + QStringLiteral("/" VELMOR_TREND_MODULE_DIR "/") + name),
-            QDir::cleanPath(programDir + QLatin1Char('/') + name)};
-}
-
 TrendModule* TrendWindows::module() {
     if (module_)
         return module_;
-    QStringList errors;
-    for (const QString& path : modulePaths(QCoreApplication::applicationDirPath())) {
-        if (!QFileInfo::exists(path))
-            continue;
-        loader_.setFileName(path);
-        module_ = qobject_cast<TrendModule*>(loader_.instance());
-        if (module_)
-            return module_;
-        errors << loader_.errorString();
-    }
-    if (errors.isEmpty())
-        errors << tr("未找到 %1").arg(QStringLiteral(VELMOR_TREND_MODULE));
-    boxes_.show({tr("无法加载趋势图模块：") + errors.join(QLatin1Char('\n')), owner_->windowTitle(),
-                 MessageBoxes::Icon::Warning});
-    return nullptr;
+    QString error;
+    module_ = qobject_cast<TrendModule*>(
+        ModuleFile::load(loader_, QStringLiteral(VELMOR_TREND_MODULE), &error));
+    if (!module_)
+        boxes_.show({tr("无法加载趋势图模块：") + error, owner_->windowTitle(),
+                     MessageBoxes::Icon::Warning});
+    return module_;
 }
 
 QWidget* TrendWindows::showLive() {

@@ -39,11 +39,6 @@ public:
     QList<QWidget*> fileWindows() const;
     MessageBoxes& messageBoxes() { return boxes_; }
 
-    // Where the module is looked for, in this order, for a program in the
-    // given folder: where installing puts it, then beside the program (the
-    // build tree).
-    static QStringList modulePaths(const QString& programDir);
-
 private:
     static QString note(const CsvReader::Result& result);
     TrendModule* module();

@@ -28,11 +28,16 @@ Controls builtControls(QWidget* window) {
 
 VelmorMain::VelmorMain(std::unique_ptr<SerialControl> comm, PortDirectory ports, QWidget* parent)
     : QWidget(parent), ui_(builtControls(this)), ports_(std::move(ports)),
-      controller_(std::move(comm), this), link_(controller_.link()), boxes_(this),
-      message_(state_, *ui_.msgLab),
+      controller_(
+          std::move(comm),
+          [this](const RemoteAccess::Parts& parts, QString* error) {
+              return remoteModule_.make(parts, error);
+          },
+          this),
+      link_(controller_.link()), boxes_(this), message_(state_, *ui_.msgLab),
       logView_(link_.trafficLog(), *ui_.TxtReceive, *ui_.TxtRXCount, *ui_.TxtTXCount),
       portList_(state_, ports_, *ui_.CboCom), tools_(*this, controller_, ui_, message_, boxes_),
-      remote_(*this, controller_.scpi(), tools_.menu(), message_,
+      remote_(*this, controller_, tools_.menu(), message_,
               RemoteControl::indicatorPlace(RecordingControl::indicatorPlace(ui_))) {
     setObjectName(QStringLiteral("VelmorMain"));
     setWindowTitle(tr("Velmor电源监控-V3.5"));

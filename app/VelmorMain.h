@@ -8,6 +8,7 @@
 #include "PanelState.h"
 #include "PortList.h"
 #include "RemoteControl.h"
+#include "RemoteModule.h"
 #include "control/CommandLine.h"
 #include "control/RunController.h"
 #include "serial/PortDirectory.h"
@@ -95,6 +96,7 @@ private:
     PanelState state_;
     Controls ui_;
     PortDirectory ports_;
+    RemoteModuleFile remoteModule_;
     RunController controller_;
     SupplyLink& link_;
     MessageBoxes boxes_;

@@ -135,7 +135,7 @@ int main(int argc, char** argv) {
             app.quit();
             return;
         }
-        const quint16 port = remote.server().serverPort();
+        const quint16 port = remote.server()->scpiPort();
         if (o.mode == QLatin1String("cpu")) {
             if (o.server == QLatin1String("idle-client"))
                 idle.connectToHost(QHostAddress::LocalHost, port);
@@ -146,7 +146,7 @@ int main(int argc, char** argv) {
                     const double wall = (Measure::nowMs() - wallStart) / 1e3;
                     std::printf("cpu_percent %.4f\n",
                                 100.0 * (Measure::cpuSeconds() - cpuStart) / wall);
-                    std::printf("clients %d\n", window.remote().server().clientCount());
+                    std::printf("clients %d\n", window.remote().server()->scpiClientCount());
                     app.quit();
                 });
             });

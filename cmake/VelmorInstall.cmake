@@ -32,8 +32,8 @@ endfunction()
 
 if(TARGET velmor-monitor)
     install(TARGETS velmor-monitor RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
-    # Where the panel looks for its trend module, relative to itself.
-    install(TARGETS velmor_trend LIBRARY DESTINATION ${VELMOR_TREND_MODULE_INSTALL_DIR})
+    # Where the panel looks for its modules, relative to itself.
+    install(TARGETS velmor_trend velmor_remote LIBRARY DESTINATION ${VELMOR_MODULE_INSTALL_DIR})
     velmor_compressed(${velmor_dist}/man/velmor-monitor.1 velmor-monitor.1)
     install(FILES ${velmor_made}/velmor-monitor.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 

@@ -3,6 +3,7 @@
 #include "control/CommandLine.h"
 #include "control/RunController.h"
 #include "program/ProgramFile.h"
+#include "remote/RemoteServices.h"
 #include "serial/PortDirectory.h"
 #include "serial/QtSerialControl.h"
 
@@ -60,7 +61,7 @@ int main(int argc, char** argv) {
 
     SignalPipe stopSignals;
     PortDirectory ports(PortDirectory::defaultLinkFolder());
-    RunController controller(std::make_unique<QtSerialControl>(ports));
+    RunController controller(std::make_unique<QtSerialControl>(ports), &RemoteServices::make);
     EventLines lines(controller, stderr);
     if (!stopSignals.isReady()) {
         lines.say(QStringLiteral("cannot catch SIGTERM and SIGINT; not starting"));
@@ -78,14 +79,14 @@ int main(int argc, char** argv) {
     }
     if (options.scpiPort) {
         QString error;
-        if (!controller.scpi().listen(*options.scpiPort, options.scpiListen, &error)) {
+        RemoteAccess* remote = controller.openRemote(&error);
+        if (!remote || !remote->listenScpi(*options.scpiPort, options.scpiListen, &error)) {
             lines.say(error);
             return CommandLine::BadUsage;
         }
-        lines.say(QStringLiteral("SCPI server on port ") +
-                  QString::number(controller.scpi().serverPort()));
-        for (const QHostAddress& address : options.scpiListen)
-            lines.say(QStringLiteral("SCPI server also on ") + address.toString() +
+        lines.say(QStringLiteral("SCPI server on port ") + QString::number(remote->scpiPort()));
+        for (const QString& address : options.scpiListen)
+            lines.say(QStringLiteral("SCPI server also on ") + address +
                       QStringLiteral(" without authentication: whoever reaches it drives the "
                                      "supply"));
     }

@@ -1,10 +1,11 @@
 #!/bin/sh
-# The layers include one way only: app and headless -> core/control ->
-# core/metrics -> core/program and core/scpi -> core/record -> core/supply ->
-# core/serial -> core/protocol (the script server and the programmed run
-# use the supply alone; the trend's data logic, core/trend, sits above the
-# recording for the trend window alone), and nothing in the core includes a
-# widget, picture or chart header.
+# The layers include one way only: app and headless -> core/remote ->
+# core/control -> core/program -> core/record -> core/supply -> core/serial ->
+# core/protocol; core/remote also uses core/metrics and core/scpi, which use
+# what is below core/control (the script server uses the supply alone; the
+# trend's data logic, core/trend, sits above the recording for the trend
+# window alone). Nothing in the core includes a widget, picture or chart
+# header, and only the remote services reach the network.
 root=$1
 status=0
 forbid() {
@@ -15,15 +16,16 @@ forbid() {
         status=1
     fi
 }
-forbid core/protocol 'serial/|supply/|record/|trend/|program/|scpi/|metrics/|control/|app/|headless/'
-forbid core/serial 'supply/|record/|trend/|program/|scpi/|metrics/|control/|app/|headless/'
-forbid core/supply 'record/|trend/|program/|scpi/|metrics/|control/|app/|headless/'
-forbid core/record 'trend/|program/|scpi/|metrics/|control/|app/|headless/'
-forbid core/trend 'program/|scpi/|metrics/|control/|app/|headless/'
-forbid core/program 'trend/|scpi/|metrics/|control/|app/|headless/'
-forbid core/scpi 'record/|trend/|program/|metrics/|control/|app/|headless/'
-forbid core/metrics 'trend/|control/|app/|headless/'
-forbid core/control 'trend/|app/|headless/'
+forbid core/protocol 'serial/|supply/|record/|trend/|program/|scpi/|metrics/|control/|remote/|app/|headless/'
+forbid core/serial 'supply/|record/|trend/|program/|scpi/|metrics/|control/|remote/|app/|headless/'
+forbid core/supply 'record/|trend/|program/|scpi/|metrics/|control/|remote/|app/|headless/'
+forbid core/record 'trend/|program/|scpi/|metrics/|control/|remote/|app/|headless/'
+forbid core/trend 'program/|scpi/|metrics/|control/|remote/|app/|headless/'
+forbid core/program 'trend/|scpi/|metrics/|control/|remote/|app/|headless/'
+forbid core/scpi 'record/|trend/|program/|metrics/|control/|remote/|app/|headless/'
+forbid core/metrics 'trend/|control/|remote/|app/|headless/'
+forbid core/control 'trend/|scpi/|metrics/|remote/|app/|headless/'
+forbid core/remote 'trend/|app/|headless/'
 forbid headless 'app/|Qt(Widgets|Gui|Charts)|Q(Widget|Application)\b'
 forbid core 'Qt(Widgets|Gui|Charts)|Q(Widget|Label|Painter|Pixmap|Icon|Image|Color|Font|Chart)\b'
 exit $status

@@ -118,11 +118,11 @@ void TestCommandLine::goodLines_data() {
                return o.scpiPort == 5025 && o.poll && o.scpiListen.isEmpty();
            });
     QTest::newRow("script server on a port, two more addresses")
-        << QStringList{"--scpi-listen", "192.168.1.5", "--scpi=6000", "--scpi-listen", "::"}
+        << QStringList{"--scpi-listen", "192.168.1.5",   "--scpi=6000",   "--scpi-listen",
+                       "0::0",          "--scpi-listen", "fe80:0::1%eth0"}
         << Check([](const LaunchOptions& o) {
                return o.scpiPort == 6000 &&
-                      o.scpiListen == QList<QHostAddress>{QHostAddress("192.168.1.5"),
-                                                          QHostAddress(QHostAddress::AnyIPv6)};
+                      o.scpiListen == QStringList{"192.168.1.5", "::", "fe80::1%eth0"};
            });
     QTest::newRow("everything") << QStringList{"--reconnect", "--record",    fresh,
                                                "--poll",      "--settings",  "4800,N,8,2",
@@ -133,7 +133,7 @@ void TestCommandLine::goodLines_data() {
                                               settingsAre(o, {"4800", "NONE", "8", "2"});
                                    });
     QTest::newRow("metrics alone") << QStringList{"--metrics"} << Check([](const LaunchOptions& o) {
-        return o.metrics && o.metrics->address == QHostAddress(QHostAddress::LocalHost) &&
+        return o.metrics && o.metrics->address == "127.0.0.1" &&
                o.metrics->port == MetricsAddress::DefaultPort;
     });
     QTest::newRow("metrics on an address")
@@ -189,6 +189,10 @@ void TestCommandLine::badLines_data() {
         << QStringList{"--scpi-listen", "127.0.0.2"} << "needs --scpi";
     QTest::newRow("listen on a host name")
         << QStringList{"--scpi", "--scpi-listen", "localhost"} << "localhost";
+    QTest::newRow("listen on a shortened IPv4")
+        << QStringList{"--scpi", "--scpi-listen", "127.1"} << "127.1";
+    QTest::newRow("listen on an empty scope")
+        << QStringList{"--scpi", "--scpi-listen", "fe80::1%"} << "fe80::1%";
     QTest::newRow("unknown option") << QStringList{"--colour"} << "colour";
     QTest::newRow("stray argument") << QStringList{"COM3"} << "COM3";
     QTest::newRow("very long value")
@@ -202,6 +206,8 @@ void TestCommandLine::badLines_data() {
     QTest::newRow("metrics without port") << QStringList{"--metrics=127.0.0.1"} << "--metrics";
     QTest::newRow("metrics host name") << QStringList{"--metrics=localhost:9100"} << "localhost";
     QTest::newRow("metrics IPv6 unbracketed") << QStringList{"--metrics=::1:9100"} << "--metrics";
+    QTest::newRow("metrics with a scope")
+        << QStringList{"--metrics=[fe80::1%eth0]:9100"} << "--metrics";
     QTest::newRow("metrics twice")
         << QStringList{"--metrics", "--metrics=[::1]:1"} << "more than once";
 }

@@ -33,14 +33,13 @@ void TestScpiExample::exampleDrivesTheSupplyWhileThePanelPolls() {
     RemoteControl& remote = bench.window->remote();
     remote.configure(0, {});
     remote.menuEntry()->trigger();
-    QVERIFY(remote.server().isListening());
+    QVERIFY(remote.server() && remote.server()->isScpiListening());
 
     QProcess script;
     script.setProcessChannelMode(QProcess::MergedChannels);
-    script.start(
-        QStringLiteral(VELMOR_PYTHON),
-        {QStringLiteral(VELMOR_EXAMPLE),
-         QStringLiteral("TCPIP::127.0.0.1::%1::SOCKET").arg(remote.server().serverPort())});
+    script.start(QStringLiteral(VELMOR_PYTHON),
+                 {QStringLiteral(VELMOR_EXAMPLE),
+                  QStringLiteral("TCPIP::127.0.0.1::%1::SOCKET").arg(remote.server()->scpiPort())});
     QVERIFY(script.waitForStarted());
     QTRY_COMPARE_WITH_TIMEOUT(remote.indicator().text(), QStringLiteral("远程 1"), 20000);
     QVERIFY(remote.indicator().isVisible());
@@ -72,7 +71,7 @@ void TestScpiExample::aPortInUseIsToldOnTheMessageLine() {
     RemoteControl& remote = bench.window->remote();
     remote.configure(other.serverPort(), {});
     remote.menuEntry()->trigger();
-    QVERIFY(!remote.server().isListening());
+    QVERIFY(!remote.server()->isScpiListening());
     QVERIFY(!remote.menuEntry()->isChecked());
     QVERIFY2(bench.text("msgLab").startsWith(QStringLiteral("远程控制无法启动：")),
              qPrintable(bench.text("msgLab")));

@@ -377,11 +377,11 @@ void TestWindow::metricsAddressInUseGoesToTheMessageLine() {
     PanelFixture panel;
     LaunchOptions options;
     options.port = QStringLiteral("COM3");
-    options.metrics = MetricsAddress{QHostAddress(QHostAddress::LocalHost), busy.serverPort()};
+    options.metrics = MetricsAddress{QStringLiteral("127.0.0.1"), busy.serverPort()};
     panel.window->launch(options);
     // The run goes on without the page; no box comes up.
     QVERIFY(panel.comm->PortOpen());
-    QVERIFY(!panel.window->controller().metrics());
+    QVERIFY(!panel.window->controller().remote()->isServingMetrics());
     QVERIFY(panel.boxes.isEmpty());
     const QString message = panel.text("msgLab");
     QVERIFY2(message.contains("127.0.0.1:" + QString::number(busy.serverPort())),

@@ -50,7 +50,7 @@
     </message>
     <message>
         <location line="+1"/>
-        <location filename="../app/VelmorMain.cpp" line="+106"/>
+        <location filename="../app/VelmorMain.cpp" line="+110"/>
         <source>开</source>
         <translation>On</translation>
     </message>
@@ -235,7 +235,7 @@
 <context>
     <name>CsvReader</name>
     <message>
-        <location filename="../core/record/CsvReader.cpp" line="+105"/>
+        <location filename="../core/record/CsvReader.cpp" line="+106"/>
         <source>表头不是记录文件的表头</source>
         <translation>the first line is not the header of a recording</translation>
     </message>
@@ -285,6 +285,14 @@
     </message>
 </context>
 <context>
+    <name>ModuleFile</name>
+    <message>
+        <location filename="../app/ModuleFile.cpp" line="+26"/>
+        <source>未找到 %1</source>
+        <translation>%1 not found</translation>
+    </message>
+</context>
+<context>
     <name>Notices</name>
     <message>
         <location filename="../core/supply/Notices.cpp" line="+6"/>
@@ -300,7 +308,7 @@
 <context>
     <name>ProgramFile</name>
     <message>
-        <location filename="../core/program/ProgramFile.cpp" line="+136"/>
+        <location filename="../core/program/ProgramFile.cpp" line="+137"/>
         <source>无法读取文件：%1</source>
         <translation>Cannot read the file: %1</translation>
     </message>
@@ -406,7 +414,7 @@
 <context>
     <name>ProgramWindow</name>
     <message>
-        <location filename="../app/ProgramWindow.cpp" line="+43"/>
+        <location filename="../app/ProgramWindow.cpp" line="+44"/>
         <source>无限循环</source>
         <translation>Endless</translation>
     </message>
@@ -686,19 +694,27 @@
 <context>
     <name>RemoteControl</name>
     <message>
-        <location filename="../app/RemoteControl.cpp" line="+18"/>
+        <location filename="../app/RemoteControl.cpp" line="+19"/>
         <source>远程控制 (SCPI)</source>
         <translation>Remote control (SCPI)</translation>
     </message>
     <message>
-        <location line="+41"/>
+        <location line="+48"/>
         <source>远程控制无法启动：</source>
         <translation>Remote control failed to start: </translation>
     </message>
     <message>
-        <location line="+18"/>
+        <location line="+19"/>
         <source>远程 %1</source>
         <translation>Remote %1</translation>
+    </message>
+</context>
+<context>
+    <name>RemoteModuleFile</name>
+    <message>
+        <location filename="../app/RemoteModule.cpp" line="+13"/>
+        <source>无法加载远程模块：</source>
+        <translation>Cannot load the remote module: </translation>
     </message>
 </context>
 <context>
@@ -865,17 +881,12 @@
 <context>
     <name>TrendWindows</name>
     <message>
-        <location filename="../app/TrendWindows.cpp" line="+13"/>
+        <location filename="../app/TrendWindows.cpp" line="+11"/>
         <source>趋势图</source>
         <translation>Trend</translation>
     </message>
     <message>
-        <location line="+25"/>
-        <source>未找到 %1</source>
-        <translation>%1 not found</translation>
-    </message>
-    <message>
-        <location line="+1"/>
+        <location line="+12"/>
         <source>无法加载趋势图模块：</source>
         <translation>Cannot load the trend module: </translation>
     </message>
@@ -910,12 +921,12 @@
 <context>
     <name>VelmorMain</name>
     <message>
-        <location filename="../app/VelmorMain.cpp" line="-253"/>
+        <location filename="../app/VelmorMain.cpp" line="-254"/>
         <source>Velmor电源监控-V3.5</source>
         <translation>Velmor Power Supply Monitor V3.5</translation>
     </message>
     <message>
-        <location line="+191"/>
+        <location line="+192"/>
         <source>指标服务未能启动：</source>
         <translation>Metrics server failed to start: </translation>
     </message>
@@ -923,7 +934,7 @@
 <context>
     <name>WatchDialog</name>
     <message>
-        <location filename="../app/WatchDialog.cpp" line="+15"/>
+        <location filename="../app/WatchDialog.cpp" line="+16"/>
         <source>监视限值</source>
         <translation>Watch limits</translation>
     </message>

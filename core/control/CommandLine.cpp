@@ -7,7 +7,9 @@
 #include <QFileInfo>
 #include <QRegularExpression>
 
+#include <arpa/inet.h>
 #include <cstdio>
+#include <netinet/in.h>
 
 namespace {
 
@@ -91,6 +93,27 @@ std::optional<LaunchOptions::LineTexts> lineTexts(const QString& value) {
     return texts;
 }
 
+// An IPv4 address in four decimal parts or an IPv6 address (with a %scope
+// naming an interface), in its shortest form; nothing for anything else. The
+// C library reads them, as the servers' own sockets will.
+std::optional<QString> addressLiteral(const QString& text) {
+    const qsizetype percent = text.indexOf(u'%');
+    const QByteArray host = text.left(percent).toLatin1();
+    if (host.isEmpty() || host.size() >= INET6_ADDRSTRLEN ||
+        QString::fromLatin1(host) != text.left(percent))
+        return std::nullopt;
+    unsigned char bytes[sizeof(in6_addr)];
+    char shortest[INET6_ADDRSTRLEN];
+    if (percent < 0 && inet_pton(AF_INET, host.constData(), bytes) == 1)
+        return QString::fromLatin1(inet_ntop(AF_INET, bytes, shortest, sizeof shortest));
+    if (inet_pton(AF_INET6, host.constData(), bytes) != 1)
+        return std::nullopt;
+    const QString scope = percent < 0 ? QString() : text.mid(percent);
+    if (scope.size() == 1)
+        return std::nullopt;
+    return QString::fromLatin1(inet_ntop(AF_INET6, bytes, shortest, sizeof shortest)) + scope;
+}
+
 // ADDRESS:PORT, the address IPv4 or IPv6 in brackets, the port 1 to 65535.
 std::optional<MetricsAddress> metricsAddress(const QString& value) {
     const qsizetype colon = value.lastIndexOf(u':');
@@ -102,12 +125,14 @@ std::optional<MetricsAddress> metricsAddress(const QString& value) {
         host = host.mid(1, host.size() - 2);
     else if (host.contains(u':'))
         return std::nullopt;
-    MetricsAddress address;
     bool ok = false;
     const int port = portText.toInt(&ok);
-    if (!isWholeNumber(portText) || !ok || port < 1 || port > 65535 ||
-        !address.address.setAddress(host) || !address.address.scopeId().isEmpty())
+    const std::optional<QString> literal = addressLiteral(host);
+    if (!isWholeNumber(portText) || !ok || port < 1 || port > 65535 || !literal ||
+        literal->contains(u'%'))
         return std::nullopt;
+    MetricsAddress address;
+    address.address = *literal;
     address.port = quint16(port);
     return address;
 }
@@ -207,9 +232,7 @@ std::optional<CommandLine> readRun(const QCommandLineParser& parser, const QComm
 } // namespace
 
 QString MetricsAddress::text() const {
-    const QString host = address.protocol() == QAbstractSocket::IPv6Protocol
-                             ? u'[' + address.toString() + u']'
-                             : address.toString();
+    const QString host = address.contains(u':') ? u'[' + address + u']' : address;
     return host + u':' + QString::number(port);
 }
 
@@ -396,7 +419,7 @@ CommandLine parsed(const QStringList& arguments, const Program& program) {
     if (parser.optionNames().count(QStringLiteral("scpi")) > 1)
         return failure(QStringLiteral("--scpi is given more than once"));
     if (parser.isSet(scpi)) {
-        o.scpiPort = quint16(5025);
+        o.scpiPort = LaunchOptions::DefaultScpiPort;
         if (!scpiPorts.isEmpty()) {
             o.scpiPort = scpiPortText(scpiPorts.constFirst());
             if (!o.scpiPort)
@@ -405,11 +428,12 @@ CommandLine parsed(const QStringList& arguments, const Program& program) {
         }
     }
     for (const QString& value : parser.values(scpiListen)) {
-        QHostAddress address;
-        if (value.size() > kMaxValueLength || !address.setAddress(value))
+        const std::optional<QString> address =
+            value.size() > kMaxValueLength ? std::nullopt : addressLiteral(value);
+        if (!address)
             return failure(QStringLiteral("--scpi-listen: ") + shown(value) +
                            QStringLiteral(" is not an IP address"));
-        o.scpiListen.append(address);
+        o.scpiListen.append(*address);
     }
     if (!o.scpiListen.isEmpty() && !o.scpiPort)
         return failure(QStringLiteral("--scpi-listen needs --scpi"));

@@ -1,6 +1,5 @@
 #pragma once
 
-#include <QHostAddress>
 #include <QList>
 #include <QString>
 #include <QStringList>
@@ -12,7 +11,8 @@ struct MetricsAddress {
     // Loopback unless the user names an address.
     static constexpr quint16 DefaultPort = 9469;
 
-    QHostAddress address{QHostAddress::LocalHost};
+    // An IPv4 or IPv6 address literal, in its shortest form.
+    QString address = QStringLiteral("127.0.0.1");
     quint16 port = DefaultPort;
 
     // "127.0.0.1:9469" or "[::1]:9469", as the HTTP server takes it.
@@ -37,9 +37,11 @@ struct LaunchOptions {
     QString language; // "en" or "zh"; empty when not given
     std::optional<MetricsAddress> metrics;
     // The port of the script server to start, when asked for.
+    static constexpr quint16 DefaultScpiPort = 5025;
     std::optional<quint16> scpiPort;
-    // Addresses the script server opens beside the loopback ones.
-    QList<QHostAddress> scpiListen;
+    // Addresses the script server opens beside the loopback ones (address
+    // literals, an IPv6 one perhaps with a %scope).
+    QStringList scpiListen;
     // A programmed run's list file (absolute; empty when not given) and how
     // often it runs: 1 to 9999, or 0 for endless.
     QString runPath;

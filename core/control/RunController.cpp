@@ -1,12 +1,12 @@
 #include "RunController.h"
 
-#include "metrics/SupplyMetrics.h"
 #include "serial/PortDirectory.h"
 
-RunController::RunController(std::unique_ptr<SerialControl> comm, QObject* parent,
+RunController::RunController(std::unique_ptr<SerialControl> comm,
+                             RemoteAccess::Factory remoteFactory, QObject* parent,
                              int reconnectIntervalMs)
     : QObject(parent), link_(std::move(comm), this), recorder_(link_.model()), automation_(link_),
-      scpi_(link_),
+      remoteFactory_(std::move(remoteFactory)),
       reconnector_([this] { return link_.portSession().openQuietly(retryRequest_, retryEvent_); },
                    reconnectIntervalMs) {
     connect(&link_.model(), &SupplyModel::linkEvent, this, [this](LinkEvent event) {
@@ -66,21 +66,27 @@ void RunController::keepTrying(const PortRequest& request, bool startPolling) {
 }
 
 void RunController::onReopened() {
-    if (retryEvent_ == LinkEvent::PortReopened && metrics_)
-        metrics_->countReconnection();
+    if (retryEvent_ == LinkEvent::PortReopened && remote_)
+        remote_->countReconnection();
     if (resumePolling_ && !link_.polling().isPolling())
         link_.polling().toggle();
     resumePolling_ = false;
     emit reopened();
 }
 
+RemoteAccess* RunController::openRemote(QString* error) {
+    if (!remote_) {
+        remote_ = remoteFactory_({link_, recorder_, automation_.watch()}, error);
+        if (remote_)
+            emit remoteOpened(remote_.get());
+    }
+    return remote_.get();
+}
+
 bool RunController::serveMetrics(const MetricsAddress& where, const QString& portLabel,
                                  QString* error) {
-    auto metrics = std::make_unique<SupplyMetrics>(link_, recorder_, automation_.watch());
-    if (!metrics->listen(where.address, where.port, portLabel, error))
-        return false;
-    metrics_ = std::move(metrics);
-    return true;
+    RemoteAccess* remote = openRemote(error);
+    return remote && remote->serveMetrics(where, portLabel, error);
 }
 
 void RunController::launch(const LaunchOptions& options, const PortRequest& request) {

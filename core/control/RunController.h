@@ -1,17 +1,15 @@
 #pragma once
 
 #include "CommandLine.h"
+#include "RemoteAccess.h"
 #include "program/Automation.h"
 #include "record/CsvRecorder.h"
-#include "scpi/ScpiServer.h"
 #include "serial/Reconnector.h"
 #include "supply/SupplyLink.h"
 
 #include <QObject>
 
 #include <memory>
-
-class SupplyMetrics;
 
 // What a run does apart from showing it: the supply link, opening the port
 // by request, polling, reopening a lost line, recording, programmed runs and
@@ -21,18 +19,20 @@ class SupplyMetrics;
 class RunController : public QObject {
     Q_OBJECT
 public:
-    // Tests may try to reopen more often than a run does.
-    explicit RunController(std::unique_ptr<SerialControl> comm, QObject* parent = nullptr,
-                           int reconnectIntervalMs = Reconnector::IntervalMs);
+    // The factory makes the script server and the metrics page when first
+    // asked for. Tests may try to reopen more often than a run does.
+    RunController(std::unique_ptr<SerialControl> comm, RemoteAccess::Factory remoteFactory,
+                  QObject* parent = nullptr, int reconnectIntervalMs = Reconnector::IntervalMs);
     ~RunController() override;
 
     SupplyLink& link() { return link_; }
     CsvRecorder& recorder() { return recorder_; }
     Automation& automation() { return automation_; }
-    ScpiServer& scpi() { return scpi_; }
     const Reconnector& reconnector() const { return reconnector_; }
-    // Null until serveMetrics() succeeded.
-    SupplyMetrics* metrics() { return metrics_.get(); }
+    // The script server and the metrics page: null until first made.
+    RemoteAccess* remote() { return remote_.get(); }
+    // Makes them if need be; null, with the reason, when they cannot be made.
+    RemoteAccess* openRemote(QString* error);
 
     // The request a command line's port and settings stand for, with the
     // line settings the lists start with where none are given.
@@ -73,6 +73,8 @@ signals:
     // A lost line (or one that did not open at launch) is open again.
     void reopened();
     void recordingRefused(const QString& reason);
+    // The script server and the metrics page were made (once a run).
+    void remoteOpened(RemoteAccess* remote);
 
 private:
     void lineLost();
@@ -81,9 +83,9 @@ private:
     SupplyLink link_;
     CsvRecorder recorder_;
     Automation automation_;
-    ScpiServer scpi_;
+    RemoteAccess::Factory remoteFactory_;
     Reconnector reconnector_;
-    std::unique_ptr<SupplyMetrics> metrics_;
+    std::unique_ptr<RemoteAccess> remote_;
     PortRequest retryRequest_;
     LinkEvent retryEvent_ = LinkEvent::PortReopened;
     bool resumePolling_ = false;

@@ -14,7 +14,6 @@ class SupplyLink;
 class ScpiServer : public QObject {
     Q_OBJECT
 public:
-    static constexpr quint16 DefaultPort = 5025;
     static constexpr int MaxClients = 8;
 
     explicit ScpiServer(SupplyLink& link, QObject* parent = nullptr);

@@ -3,6 +3,7 @@
 // simulated supply; and the metrics page it serves, read as Prometheus text.
 #include "control/RunController.h"
 #include "metrics/SupplyMetrics.h"
+#include "remote/RemoteServices.h"
 #include "serial/PortDirectory.h"
 #include "serial/QtSerialControl.h"
 #include "support/RecordedCsv.h"
@@ -86,7 +87,8 @@ QString scrape(quint16 port) {
 struct ScriptedRun {
     ScriptedRun()
         : comm(new ScriptedSerialControl),
-          controller(std::unique_ptr<SerialControl>(comm), nullptr, kFastMs), supply(*comm) {
+          controller(std::unique_ptr<SerialControl>(comm), &RemoteServices::make, nullptr, kFastMs),
+          supply(*comm) {
         supply.replies = typicalReplies();
     }
     void tick() {
@@ -156,7 +158,7 @@ void TestRunController::everyOpeningDecodesAndRecords() {
     SimSupply sim;
     QVERIFY(sim.start(simOptions));
     RunController controller(std::make_unique<QtSerialControl>(PortDirectory(sim.linkFolder())),
-                             nullptr, 200);
+                             &RemoteServices::make, nullptr, 200);
     const LaunchOptions options = launchOn(QStringLiteral("COM200"), way != "launch");
     const PortRequest request = RunController::requestFor(options);
     QTemporaryDir dir;
@@ -198,7 +200,8 @@ void TestRunController::metricsPageAfterAPollingCycle() {
     where.port = 0;
     QString error;
     QVERIFY2(run.controller.serveMetrics(where, QStringLiteral("COM3"), &error), qPrintable(error));
-    const quint16 port = run.controller.metrics()->listeningPort();
+    const quint16 port =
+        static_cast<RemoteServices*>(run.controller.remote())->metrics()->listeningPort();
     QVERIFY(port != 0);
 
     QMap<QString, QString> types;

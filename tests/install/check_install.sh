@@ -2,20 +2,21 @@
 # Installs a build into a temporary prefix and checks what lands there: the
 # file list, one desktop name shared by the entry, the icons and the
 # metainfo, the bitmaps' sizes, the version in the metainfo and changelog,
-# the trend module where the panel looks for it (MODULE, relative to the
-# panel's folder) with everything it needs from the panel exported, and the
+# the trend and remote modules where the panel looks for them (MODULE_DIR,
+# relative to the panel's folder) with everything they need from the panel
+# exported, and the
 # entry and metainfo against their validators. Exits with 77 (CTest's skip)
 # after the other checks when a validator is not installed.
 #
-#   check_install.sh BUILD_DIR PROJECT_VERSION MODULE
+#   check_install.sh BUILD_DIR PROJECT_VERSION MODULE_DIR
 set -euo pipefail
 if [ $# -ne 3 ]; then
-    echo "usage: check_install.sh BUILD_DIR PROJECT_VERSION MODULE" >&2
+    echo "usage: check_install.sh BUILD_DIR PROJECT_VERSION MODULE_DIR" >&2
     exit 2
 fi
 build=$1
 version=$2
-module_from_bin=$3
+modules_from_bin=$3
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
@@ -40,9 +41,10 @@ fi
 id=$(basename "${desktop_files[0]}" .desktop)
 echo "desktop name: $id"
 
-module=$(realpath -m --relative-to="$prefix" "$prefix/bin/$module_from_bin")
+modules=$(realpath -m --relative-to="$prefix" "$prefix/bin/$modules_from_bin")
 expected=$(sort <<EOF_LIST
-$module
+$modules/velmor-remote.so
+$modules/velmor-trend.so
 bin/velmor-headless
 bin/velmor-monitor
 bin/velmor-supply-sim
@@ -72,8 +74,11 @@ for program in velmor-headless velmor-monitor velmor-supply-sim; do
     [ -x "$prefix/bin/$program" ] || fail "bin/$program is not executable"
 done
 
-sh "$(dirname "$0")/../check_module_symbols.sh" "$prefix/bin/velmor-monitor" "$prefix/$module" ||
-    fail "the installed trend module does not resolve against the installed panel"
+for module in velmor-remote.so velmor-trend.so; do
+    sh "$(dirname "$0")/../check_module_symbols.sh" "$prefix/bin/velmor-monitor" \
+        "$prefix/$modules/$module" ||
+        fail "the installed $module does not resolve against the installed panel"
+done
 
 desktop=${desktop_files[0]}
 entry() { sed -n "s/^$1=//p" "$desktop"; }
