@@ -135,7 +135,8 @@ int main(int argc, char** argv) {
             app.quit();
             return;
         }
-        const quint16 port = remote.server()->scpiPort();
+        // With the server off it was never made.
+        const quint16 port = serving ? remote.server()->scpiPort() : quint16(0);
         if (o.mode == QLatin1String("cpu")) {
             if (o.server == QLatin1String("idle-client"))
                 idle.connectToHost(QHostAddress::LocalHost, port);
@@ -146,7 +147,8 @@ int main(int argc, char** argv) {
                     const double wall = (Measure::nowMs() - wallStart) / 1e3;
                     std::printf("cpu_percent %.4f\n",
                                 100.0 * (Measure::cpuSeconds() - cpuStart) / wall);
-                    std::printf("clients %d\n", window.remote().server()->scpiClientCount());
+                    const RemoteAccess* server = window.remote().server();
+                    std::printf("clients %d\n", server ? server->scpiClientCount() : 0);
                     app.quit();
                 });
             });

@@ -10,6 +10,7 @@
 #include <QCoreApplication>
 #include <QFileInfo>
 #include <QTimer>
+#include <QTranslator>
 
 #include <cstdio>
 #include <memory>
@@ -54,6 +55,9 @@ bool applyRating(RatingLimits& rating, const LaunchOptions::Rating& given) {
 
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
+    QTranslator english;
+    if (english.load(QStringLiteral(":/i18n/velmor_en.qm")))
+        QCoreApplication::installTranslator(&english);
     const CommandLine line = CommandLine::parse(QCoreApplication::arguments(), Program::headless());
     if (line.outcome != CommandLine::Outcome::Run)
         return line.finish();

@@ -136,6 +136,10 @@ void TestNumberText::int16Conversions() {
     QVERIFY(!wholeTextToInt16(u"1e"));
     QVERIFY(!wholeTextToInt16(u"."));
     QVERIFY(!wholeTextToInt16(u"inf"));
+    QVERIFY(!wholeTextToInt16(u"1.2.3"));
+    QVERIFY(!wholeTextToInt16(u"+-1"));
+    QCOMPARE(wholeTextToInt16(u"1D2").value(), qint16(100));
+    QCOMPARE(wholeTextToInt16(u"-.5e+1").value(), qint16(-5));
     QVERIFY(!wholeTextToInt16(u"1e999"));
     QCOMPARE(wholeTextToInt16(u"2D0").value(), qint16(2));
     QCOMPARE(wholeTextToInt16(u"-.5").value(), qint16(0));

@@ -5,8 +5,8 @@
 #include <QCommandLineParser>
 #include <QDir>
 #include <QFileInfo>
-#include <QRegularExpression>
 
+#include <algorithm>
 #include <arpa/inet.h>
 #include <cstdio>
 #include <netinet/in.h>
@@ -34,27 +34,26 @@ bool hasControlCharacter(const QString& text) {
     return false;
 }
 
+bool isWholeNumber(const QString& text) {
+    return !text.isEmpty() &&
+           std::all_of(text.begin(), text.end(), [](QChar c) { return c >= u'0' && c <= u'9'; });
+}
+
 // COMn with n from 1 to 255, the numbers the port list can hold, in any
 // case; or an absolute device path, which need not exist yet (an adapter
 // not yet plugged in, for --reconnect).
 std::optional<QString> portText(const QString& value) {
-    static const QRegularExpression com(QStringLiteral("^COM([0-9]{1,3})$"),
-                                        QRegularExpression::CaseInsensitiveOption);
-    const QRegularExpressionMatch match = com.match(value);
-    if (match.hasMatch()) {
-        const int number = match.captured(1).toInt();
-        if (number < 1 || number > 255)
+    const QString number = value.mid(3);
+    if (value.startsWith(QLatin1String("COM"), Qt::CaseInsensitive) && number.size() <= 3 &&
+        isWholeNumber(number)) {
+        const int n = number.toInt();
+        if (n < 1 || n > 255)
             return std::nullopt;
-        return QStringLiteral("COM") + QString::number(number);
+        return QStringLiteral("COM") + QString::number(n);
     }
     if (value.startsWith(u'/') && value.size() > 1 && !hasControlCharacter(value))
         return value;
     return std::nullopt;
-}
-
-bool isWholeNumber(const QString& text) {
-    static const QRegularExpression digits(QStringLiteral("^[0-9]+$"));
-    return digits.match(text).hasMatch();
 }
 
 std::optional<LaunchOptions::LineTexts> lineTexts(const QString& value) {

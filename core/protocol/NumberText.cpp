@@ -1,8 +1,7 @@
 #include "NumberText.h"
 
-#include <QRegularExpression>
+#include <QByteArray>
 
-#include <charconv>
 #include <cmath>
 #include <limits>
 #include <string>
@@ -83,9 +82,9 @@ Scientific scientific(double value) {
     if (std::abs(value) > kLargest15Digits)
         value = std::copysign(kLargest15Digits, value);
     Scientific sci;
-    char buf[64];
-    const auto res = std::to_chars(buf, buf + sizeof buf, value, std::chars_format::scientific, 14);
-    std::string text(buf, res.ptr);
+    // Qt's own conversion, correctly rounded as the standard library's is,
+    // whose code the toolkit has in memory already.
+    const std::string text = QByteArray::number(value, 'e', 14).toStdString();
     std::size_t pos = 0;
     if (text[pos] == '-') {
         sci.negative = true;
@@ -145,6 +144,42 @@ QString format(double value, bool blankPrefix) {
         }
     }
     return QString::fromLatin1(out.data(), static_cast<qsizetype>(out.size()));
+}
+
+// Digits with at most one point among them, at least one digit, a sign
+// before them perhaps, and perhaps an exponent after them: one of the
+// exponent letters, a sign perhaps, digits. Nothing else, no blanks.
+bool isPlainNumber(QStringView text, QLatin1StringView exponentLetters) {
+    const auto isDigitAt = [&text](qsizetype i) {
+        return i < text.size() && text[i] >= u'0' && text[i] <= u'9';
+    };
+    const auto skipSign = [&text](qsizetype& i) {
+        if (i < text.size() && (text[i] == u'+' || text[i] == u'-'))
+            ++i;
+    };
+    qsizetype i = 0;
+    skipSign(i);
+    qsizetype digits = 0;
+    bool point = false;
+    for (; i < text.size(); ++i) {
+        if (isDigitAt(i))
+            ++digits;
+        else if (text[i] == u'.' && !point)
+            point = true;
+        else
+            break;
+    }
+    if (digits == 0)
+        return false;
+    if (i < text.size() && exponentLetters.contains(text[i])) {
+        ++i;
+        skipSign(i);
+        if (!isDigitAt(i))
+            return false;
+        while (isDigitAt(i))
+            ++i;
+    }
+    return i == text.size();
 }
 
 } // namespace
@@ -215,9 +250,9 @@ double leadingNumber(QStringView text, bool* found) {
             number.append(std::to_string(exponent));
         }
     }
-    double value = 0.0;
-    const auto res = std::from_chars(number.data(), number.data() + number.size(), value);
-    if (res.ec == std::errc::result_out_of_range) {
+    bool inRange = false;
+    const double value = QByteArray::fromStdString(number).toDouble(&inRange);
+    if (!inRange) {
         const bool negative = number[0] == '-';
         if (!significant || order + exponent < 0)
             return negative ? -0.0 : 0.0;
@@ -257,10 +292,8 @@ std::optional<qint16> wholeTextToInt16(QStringView text) {
     // The whole text, blanks around it aside, must be one number: digits
     // with at most one point, an optional sign and exponent. A number too
     // small for a double is 0, as the leading-number rule reads it.
-    static const QRegularExpression number(
-        QStringLiteral("^[+-]?(?:[0-9]+\\.?[0-9]*|\\.[0-9]+)(?:[EeDd][+-]?[0-9]+)?$"));
     const QStringView trimmed = text.trimmed();
-    if (!number.match(trimmed.toString()).hasMatch())
+    if (!isPlainNumber(trimmed, QLatin1StringView("EeDd")))
         return std::nullopt;
     return toInt16(leadingNumber(trimmed));
 }
@@ -291,9 +324,7 @@ QString readOutText(double magnitude, bool negative) {
 std::optional<double> parseDecimal(QStringView text) {
     // Only the plain decimal and exponent forms: no blanks, no "inf" or
     // "nan", no locale's separators.
-    static const QRegularExpression form(
-        QStringLiteral("\\A[+-]?([0-9]+\\.?[0-9]*|\\.[0-9]+)([eE][+-]?[0-9]+)?\\z"));
-    if (text.size() > 64 || !form.match(text).hasMatch())
+    if (text.size() > 64 || !isPlainNumber(text, QLatin1StringView("eE")))
         return std::nullopt;
     bool ok = false;
     const double value = text.toDouble(&ok);
