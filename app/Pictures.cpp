@@ -39,7 +39,7 @@ QIcon windowIcon() {
     // The sizes title bars, task bars and window switchers ask for; the
     // installed icon files are the same drawing.
     QIcon icon;
-    for (const int side : {16, 24, 32, 48, 64, 128})
+    for (const int side : {16, 24, 32, 48, 64})
         icon.addPixmap(QPixmap::fromImage(windowIconImage(side)));
     return icon;
 }

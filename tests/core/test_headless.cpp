@@ -177,7 +177,7 @@ void TestHeadless::runsAListAndEnds_data() {
     const QByteArray h = "voltage_V,current_A,dwell_s,output\n5,1,";
     QTest::newRow("within the rating") << h + "0.3,on\n6,1,0.3,on\n" << 0 << "run finished";
     QTest::newRow("a step above the rating") << h + "0.3,on\n50,1,0.3,on\n" << 1 << "cannot run";
-    QTest::newRow("a bad line") << h + "x,on\n" << 2 << "cannot run";
+    QTest::newRow("a bad line, said in English") << h + "x,on\n" << 2 << "Line 2, column 3";
 }
 
 void TestHeadless::runsAListAndEnds() {
