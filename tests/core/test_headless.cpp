@@ -27,10 +27,10 @@ struct Headless {
         process.setProcessEnvironment(env);
         process.setProgram(QStringLiteral(VELMOR_HEADLESS_BINARY));
     }
-    void start(const QStringList& arguments) {
+    bool start(const QStringList& arguments) {
         process.setArguments(arguments);
         process.start();
-        QVERIFY(process.waitForStarted(5000));
+        return process.waitForStarted(5000);
     }
     // Everything written on standard error so far.
     QString events() {
@@ -98,7 +98,7 @@ void TestHeadless::exitCodes() {
     said.replace(QStringLiteral("%busy"), busyPort);
 
     Headless run(sim);
-    run.start(arguments);
+    QVERIFY(run.start(arguments));
     QVERIFY(run.process.waitForFinished(10000));
     QCOMPARE(run.process.exitCode(), exitCode);
     const QStringList lines = run.events().split(u'\n', Qt::SkipEmptyParts);
@@ -119,8 +119,8 @@ void TestHeadless::pollsRecordsAndStopsOnSignal() {
     QTemporaryDir dir;
     const QString file = dir.filePath(QStringLiteral("burn-in.csv"));
     Headless run(sim);
-    run.start({"--port", "COM200", "--settings", "9600,N,8,1", "--poll", "--reconnect", "--record",
-               file});
+    QVERIFY(run.start({"--port", "COM200", "--settings", "9600,N,8,1", "--poll", "--reconnect",
+                       "--record", file}));
     // A whole polling cycle's readings, the last one among them.
     QVERIFY(QTest::qWaitFor(
         [&] {
@@ -160,7 +160,7 @@ void TestHeadless::survivesTheSupplyVanishingAndReturning() {
     SimSupply sim;
     QVERIFY(sim.start({"--vanish-after", "1", "--return-after", "2"}));
     Headless run(sim);
-    run.start({"--port", "COM200", "--poll", "--reconnect"});
+    QVERIFY(run.start({"--port", "COM200", "--poll", "--reconnect"}));
     // Polling takes up again on the reopened line.
     QVERIFY2(run.waitForEvent(QStringLiteral("port reopened COM200 9600,N,8,1"), 10000),
              qPrintable(run.events()));
@@ -193,8 +193,8 @@ void TestHeadless::runsAListAndEnds() {
     file.close();
     const QString recording = dir.filePath(QStringLiteral("run.csv"));
     Headless run(sim);
-    run.start({"--port", "COM200", "--poll", "--rating", "30,3", "--run", file.fileName(),
-               "--repeat", "2", "--record", recording});
+    QVERIFY(run.start({"--port", "COM200", "--poll", "--rating", "30,3", "--run", file.fileName(),
+                       "--repeat", "2", "--record", recording}));
     QVERIFY(run.process.waitForFinished(15000));
     QCOMPARE(run.process.exitCode(), exitCode);
     QVERIFY2(run.events().contains(said), qPrintable(run.errors));
