@@ -110,6 +110,7 @@ private slots:
     void everyOpeningDecodesAndRecords_data();
     void everyOpeningDecodesAndRecords();
     void metricsPageAfterAPollingCycle();
+    void networkSideMadeOnFirstUseOnly();
 };
 
 void TestRunController::launchOrderWhenThePortStaysAway_data() {
@@ -279,6 +280,34 @@ void TestRunController::metricsPageAfterAPollingCycle() {
     for (int step = 0; step < 18; ++step)
         run.tick();
     QCOMPARE(valueOf(parsePage(scrape(port), types, problem), "velmor_limit_alarm", current), 1.0);
+}
+
+// The script server and the metrics page are made when first asked for,
+// once; a factory that fails (a module that will not load) is said, and
+// asked again next time.
+void TestRunController::networkSideMadeOnFirstUseOnly() {
+    int asked = 0;
+    RunController controller(std::make_unique<ScriptedSerialControl>(),
+                             [&asked](const RemoteAccess::Parts& parts, QString* error) {
+                                 if (++asked == 1) {
+                                     *error = QStringLiteral("no module");
+                                     return std::unique_ptr<RemoteAccess>();
+                                 }
+                                 return RemoteServices::make(parts, error);
+                             });
+    QSignalSpy opened(&controller, &RunController::remoteOpened);
+    QVERIFY(!controller.remote());
+    MetricsAddress where;
+    where.port = 0;
+    QString error;
+    QVERIFY(!controller.serveMetrics(where, QStringLiteral("COM3"), &error));
+    QCOMPARE(error, QStringLiteral("no module"));
+    QVERIFY(!controller.remote());
+    QVERIFY(controller.serveMetrics(where, QStringLiteral("COM3"), &error));
+    QVERIFY(controller.remote()->isServingMetrics());
+    QCOMPARE(controller.openRemote(&error), controller.remote());
+    QCOMPARE(asked, 2);
+    QCOMPARE(opened.count(), 1);
 }
 
 QTEST_GUILESS_MAIN(TestRunController)
