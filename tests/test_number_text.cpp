@@ -24,6 +24,8 @@ private slots:
     void decimalForms_data();
     void decimalForms();
     void decimalFormsRoundTrip();
+    void parsedDecimals_data();
+    void parsedDecimals();
     void portNumbers_data();
     void portNumbers();
     void lineSettings_data();
@@ -239,6 +241,34 @@ void TestNumberText::decimalFormsRoundTrip() {
                  qPrintable(plainDecimal(value)));
         QCOMPARE(plainDecimal(back), plainDecimal(value));
     }
+}
+
+// What a recording, a list file, a script argument and --rating accept as a
+// number, and what they refuse (nothing is read as 0).
+void TestNumberText::parsedDecimals_data() {
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<double>("value");
+    const double refused = std::nan("");
+    const std::pair<const char*, double> rows[] = {
+        {"12.5", 12.5},    {"-0.25", -0.25},  {"+3", 3.0},        {".5", 0.5},
+        {"5.", 5.0},       {"1.5E3", 1500.0}, {"2e-2", 0.02},     {"1e400", refused},
+        {"1D2", refused},  {"", refused},     {".", refused},     {"-", refused},
+        {"1e", refused},   {"e5", refused},   {"1.2.3", refused}, {" 1", refused},
+        {"1 ", refused},   {"1,5", refused},  {"inf", refused},   {"nan", refused},
+        {"0x10", refused}, {"+-1", refused}};
+    for (const auto& [text, value] : rows)
+        QTest::newRow(text) << QString::fromLatin1(text) << value;
+    QTest::newRow("65 characters") << QString(65, u'1') << refused;
+}
+
+void TestNumberText::parsedDecimals() {
+    QFETCH(QString, text);
+    QFETCH(double, value);
+    const std::optional<double> parsed = parseDecimal(text);
+    if (std::isnan(value))
+        QVERIFY2(!parsed, qPrintable(QString::number(parsed.value_or(0))));
+    else
+        QCOMPARE(parsed.value(), value);
 }
 
 void TestNumberText::portNumbers_data() {
