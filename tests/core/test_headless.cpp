@@ -77,6 +77,8 @@ void TestHeadless::exitCodes_data() {
     QTest::newRow("metrics port in use")
         << QStringList({"--port", "COM200", "--metrics=127.0.0.1:%busy"}) << 2
         << "cannot serve metrics on 127.0.0.1:%busy";
+    QTest::newRow("script server port in use")
+        << QStringList({"--port", "COM200", "--scpi=%busy"}) << 2 << "127.0.0.1:%busy";
     QTest::newRow("repeat without a list")
         << QStringList({"--port", "COM200", "--repeat", "2"}) << 2 << "--repeat needs --run";
     QTest::newRow("rating not two numbers")
