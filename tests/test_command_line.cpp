@@ -193,6 +193,8 @@ void TestCommandLine::badLines_data() {
         << QStringList{"--scpi", "--scpi-listen", "127.1"} << "127.1";
     QTest::newRow("listen on an empty scope")
         << QStringList{"--scpi", "--scpi-listen", "fe80::1%"} << "fe80::1%";
+    QTest::newRow("listen on a scope that names no interface")
+        << QStringList{"--scpi", "--scpi-listen", "fe80::1%eth0\x1b[2J"} << "fe80::1%eth0";
     QTest::newRow("unknown option") << QStringList{"--colour"} << "colour";
     QTest::newRow("stray argument") << QStringList{"COM3"} << "COM3";
     QTest::newRow("very long value")

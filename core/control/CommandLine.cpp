@@ -107,8 +107,14 @@ std::optional<QString> addressLiteral(const QString& text) {
         return QString::fromLatin1(inet_ntop(AF_INET, bytes, shortest, sizeof shortest));
     if (inet_pton(AF_INET6, host.constData(), bytes) != 1)
         return std::nullopt;
+    // An interface's name: up to 15 letters, digits, dots, dashes and
+    // underscores.
     const QString scope = percent < 0 ? QString() : text.mid(percent);
-    if (scope.size() == 1)
+    const auto inName = [](QChar c) {
+        return c.unicode() < 0x80 && (c.isLetterOrNumber() || c == u'.' || c == u'-' || c == u'_');
+    };
+    if (percent >= 0 && (scope.size() < 2 || scope.size() > 16 ||
+                         !std::all_of(scope.begin() + 1, scope.end(), inName)))
         return std::nullopt;
     return QString::fromLatin1(inet_ntop(AF_INET6, bytes, shortest, sizeof shortest)) + scope;
 }
