@@ -65,11 +65,6 @@ struct Served {
             5000);
         return got;
     }
-    QString written() {
-        const QString text = QString::fromLatin1(comm->written());
-        comm->writes.clear();
-        return text;
-    }
 
     ScriptedSerialControl* comm;
     SupplyLink link;
@@ -199,7 +194,7 @@ void TestScpi::conversations() {
     QVERIFY(served.listening);
     const auto client = served.connectClient();
     QCOMPARE(served.converse(*client, lines, replies.size()), replies);
-    QCOMPARE(served.written(), wire);
+    QCOMPARE(served.comm->takeWritten(), wire);
 }
 
 void TestScpi::boundsOnWhatAClientSends() {

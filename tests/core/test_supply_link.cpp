@@ -31,11 +31,6 @@ struct CoreFixture {
         link.polling().SysTickTimer_Timer();
         QCoreApplication::processEvents();
     }
-    QString written() {
-        const QString text = QString::fromLatin1(comm->written());
-        comm->writes.clear();
-        return text;
-    }
 
     ScriptedSerialControl* comm;
     SupplyLink link;
@@ -87,7 +82,7 @@ void TestSupplyLink::aCycleFillsTheModel() {
     QVERIFY(!model.known(Quantity::Version));
     QVERIFY(!model.known(Quantity::Identification));
     // An independent supply on channel 1 reported as such: nothing but queries went out.
-    QVERIFY(!core.written().contains(QStringLiteral("SOUR:MODE ")));
+    QVERIFY(!core.comm->takeWritten().contains(QStringLiteral("SOUR:MODE ")));
 }
 
 void TestSupplyLink::repeatedReadingsAreAnnounced() {
@@ -117,7 +112,7 @@ void TestSupplyLink::seriesReportSendsModeAndDoublesLimits() {
 
     core.link.state().step = PollingStep::Mode;
     core.comm->receive("2\r\n");
-    QCOMPARE(core.written(), QStringLiteral("SOUR:MODE 2CR"));
+    QCOMPARE(core.comm->takeWritten(), QStringLiteral("SOUR:MODE 2CR"));
     QCOMPARE(selected.size(), 1);
     QCOMPARE(selected.first().at(0).value<TrackingMode>(), TrackingMode::Series);
     QCOMPARE(applied.size(), 1);
@@ -131,7 +126,7 @@ void TestSupplyLink::seriesReportSendsModeAndDoublesLimits() {
     // The same report again sends nothing and recomputes nothing.
     core.link.state().step = PollingStep::Mode;
     core.comm->receive("2\r\n");
-    QCOMPARE(core.written(), QString());
+    QCOMPARE(core.comm->takeWritten(), QString());
     QCOMPARE(applied.size(), 1);
 }
 
@@ -154,7 +149,7 @@ void TestSupplyLink::garbledReportsChangeNothing() {
     core.link.state().step = PollingStep(step);
     core.comm->receive(reply);
     QCOMPARE(changes.size(), 0);
-    QCOMPARE(core.written(), QString());
+    QCOMPARE(core.comm->takeWritten(), QString());
     QCOMPARE(core.link.switches().selectedMode(), TrackingMode::Independent);
     QCOMPARE(core.link.switches().selectedChannel(), 1);
 }
@@ -177,7 +172,7 @@ void TestSupplyLink::lostLineClosesTheLink() {
     // Polling stops at its next tick, which writes nothing.
     core.tick();
     QVERIFY(!core.link.polling().isPolling());
-    QCOMPARE(core.written(), QString());
+    QCOMPARE(core.comm->takeWritten(), QString());
 }
 
 void TestSupplyLink::linkEventsInOrder() {
@@ -215,7 +210,7 @@ void TestSupplyLink::identityRepliesBecomeTexts() {
     // The tick after a query is skipped whole.
     core.tick();
     QCOMPARE(core.link.state().step, PollingStep::Identification);
-    QCOMPARE(core.written(), QStringLiteral("SYST:VERS?CR*IDN?CR"));
+    QCOMPARE(core.comm->takeWritten(), QStringLiteral("SYST:VERS?CR*IDN?CR"));
 }
 
 QTEST_GUILESS_MAIN(TestSupplyLink)

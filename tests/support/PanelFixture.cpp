@@ -44,9 +44,7 @@ void PanelFixture::atStep(qint16 step) {
 }
 
 QString PanelFixture::takeWritten() {
-    const QString text = QString::fromLatin1(comm->written());
-    comm->writes.clear();
-    return text;
+    return comm->takeWritten();
 }
 
 QString PanelFixture::text(const char* name) const {

@@ -42,3 +42,9 @@ QByteArray ScriptedSerialControl::readDevice() {
     taken.swap(pending_);
     return taken;
 }
+
+QString ScriptedSerialControl::takeWritten() {
+    const QString text = QString::fromLatin1(written());
+    writes.clear();
+    return text;
+}

@@ -28,6 +28,8 @@ public:
     LineSettings openedWith;
 
     QByteArray written() const { return writes.join(); }
+    // What was written since the last call, as text, and forgets it.
+    QString takeWritten();
     // Delivers one piece: it waits in the control and raises OnComm.
     void receive(const QByteArray& piece);
     void receiveInPieces(const QByteArray& text, int pieceSize);
