@@ -299,7 +299,9 @@ CommandLine parsed(const QStringList& arguments, const Program& program) {
     const QCommandLineOption scpi(
         QStringLiteral("scpi"),
         QStringLiteral("Serve SCPI script clients over TCP from start-up, on 127.0.0.1 and ::1, "
-                       "port 5025 or the one given as --scpi=PORT."));
+                       "port ") +
+            QString::number(LaunchOptions::DefaultScpiPort) +
+            QStringLiteral(" or the one given as --scpi=PORT."));
     const QCommandLineOption scpiListen(
         QStringLiteral("scpi-listen"),
         QStringLiteral("With --scpi, also listen on this address (repeatable). The protocol has "
