@@ -65,12 +65,7 @@ SupplyMetrics::SupplyMetrics(SupplyLink& link, const CsvRecorder& recorder,
 
 SupplyMetrics::~SupplyMetrics() = default;
 
-bool SupplyMetrics::listen(const QHostAddress& address, quint16 port, const QString& portLabel,
-                           QString* error) {
-    const QString host = address.protocol() == QAbstractSocket::IPv6Protocol
-                             ? u'[' + address.toString() + u']'
-                             : address.toString();
-    const QString where = host + u':' + QString::number(port);
+bool SupplyMetrics::listen(const QString& where, const QString& portLabel, QString* error) {
     try {
         // One thread answers: a scrape takes a lock per family and nothing
         // more, and a second server thread would only cost memory.

@@ -2,7 +2,6 @@
 
 #include "supply/SupplyModel.h"
 
-#include <QHostAddress>
 #include <QObject>
 #include <QString>
 
@@ -36,11 +35,11 @@ public:
                   QObject* parent = nullptr);
     ~SupplyMetrics() override;
 
-    // Serves the page on address:port with `port` as the port label. False,
-    // with a one-line reason in `error`, when the address cannot be bound
-    // (in use, not this machine's).
-    bool listen(const QHostAddress& address, quint16 port, const QString& portLabel,
-                QString* error);
+    // Serves the page on `where`, "127.0.0.1:9469" or "[::1]:9469" as the
+    // HTTP server takes it, with `portLabel` as the port label. False, with
+    // a one-line reason in `error`, when the address cannot be bound (in
+    // use, not this machine's).
+    bool listen(const QString& where, const QString& portLabel, QString* error);
     bool isListening() const { return exposer_ != nullptr; }
     // The port the page is served on (the one chosen for port 0).
     quint16 listeningPort() const;

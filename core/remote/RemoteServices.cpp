@@ -40,7 +40,7 @@ quint16 RemoteServices::scpiPort() const {
 bool RemoteServices::serveMetrics(const MetricsAddress& where, const QString& portLabel,
                                   QString* error) {
     auto metrics = std::make_unique<SupplyMetrics>(parts_.link, parts_.recorder, parts_.watch);
-    if (!metrics->listen(QHostAddress(where.address), where.port, portLabel, error))
+    if (!metrics->listen(where.text(), portLabel, error))
         return false;
     metrics_ = std::move(metrics);
     return true;
