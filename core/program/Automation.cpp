@@ -7,5 +7,5 @@ Automation::Automation(SupplyLink& link, QObject* parent)
           if (run_.isActive())
               run_.stop();
           else
-              (void)link_.switches().setOutput(OutputState::Off);
+              (void)link_.switches().switchOffNow();
       }) {}

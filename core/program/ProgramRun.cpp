@@ -73,6 +73,7 @@ void ProgramRun::runStep() {
     emit stepStarted(index_, pass_);
     // The output never carries the setpoints of a step it is to be off in:
     // an off step switches off first, an on step switches on last.
+    const LineArbiter::RunScope asRun(link_.line());
     SetpointCommands& setpoints = link_.setpoints();
     using S = SetpointCommands::Setpoint;
     using O = SetpointCommands::Outcome;
@@ -150,7 +151,7 @@ void ProgramRun::finish(End end, int refused) {
 }
 
 void ProgramRun::switchOff() {
-    if (!link_.switches().setOutput(OutputState::Off))
+    if (!link_.switches().switchOffNow())
         offWhenOpen_ = true;
 }
 
@@ -165,7 +166,7 @@ void ProgramRun::linkChanged(LinkEvent event) {
         break;
     case LinkEvent::PortOpened:
     case LinkEvent::PortReopened:
-        if (offWhenOpen_ && link_.switches().setOutput(OutputState::Off))
+        if (offWhenOpen_ && link_.switches().switchOffNow())
             offWhenOpen_ = false;
         break;
     default:

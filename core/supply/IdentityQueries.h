@@ -6,8 +6,7 @@
 #include <QObject>
 #include <QString>
 
-class CommandSender;
-class ReplyDecoder;
+class LineArbiter;
 class SerialControl;
 struct LinkState;
 
@@ -16,8 +15,8 @@ struct LinkState;
 class IdentityQueries : public QObject {
     Q_OBJECT
 public:
-    IdentityQueries(LinkState& state, SerialControl& comm, CommandSender& sender,
-                    ReplyDecoder& decoder, QObject* parent = nullptr);
+    IdentityQueries(LinkState& state, SerialControl& comm, LineArbiter& line,
+                    QObject* parent = nullptr);
 
     void queryVersion();
     void queryIdentification();
@@ -31,6 +30,5 @@ private:
 
     LinkState& state_;
     SerialControl& comm_;
-    CommandSender& sender_;
-    ReplyDecoder& decoder_;
+    LineArbiter& line_;
 };

@@ -9,7 +9,7 @@
 struct LinkState {
     // The current polling step; the step alone decides how the next reply is
     // read, and operator commands move it to read back what they changed.
-    // CommandSender alone writes it: the tick's advance, and the step each
+    // LineArbiter alone writes it: the tick's advance, and the step each
     // command leaves behind once it is on the line.
     PollingStep step = PollingStep::None;
     // The query the tick sends (steps 10 to 18 send it again).

@@ -1,29 +1,24 @@
 #include "PollingCycle.h"
 
-#include "CommandSender.h"
 #include "EventYield.h"
+#include "LineArbiter.h"
 #include "LinkState.h"
-#include "ReplyDecoder.h"
 #include "SupplyModel.h"
 #include "protocol/Commands.h"
 #include "serial/SerialControl.h"
 
-PollingCycle::PollingCycle(LinkState& state, SerialControl& comm, CommandSender& sender,
-                           ReplyDecoder& decoder, EventYield& yield, SupplyModel& model,
-                           QObject* parent)
-    : QObject(parent), state_(state), comm_(comm), sender_(sender), decoder_(decoder),
-      yield_(yield), model_(model), SysTickTimer_(this) {
+PollingCycle::PollingCycle(LinkState& state, SerialControl& comm, LineArbiter& arbiter,
+                           EventYield& yield, SupplyModel& model, QObject* parent)
+    : QObject(parent), state_(state), comm_(comm), arbiter_(arbiter), yield_(yield),
+      model_(model), SysTickTimer_(this) {
     SysTickTimer_.setObjectName(QStringLiteral("SysTickTimer"));
     SysTickTimer_.setInterval(IntervalMs);
     connect(&SysTickTimer_, &QTimer::timeout, this, &PollingCycle::SysTickTimer_Timer);
-    // A tick that came while a script's query held the line runs as soon as
-    // its reply is in, so the cycle keeps its pace and its order.
-    connect(&sender_, &CommandSender::lineFree, this, [this] {
-        if (tickWaiting_ && !sender_.reserved()) {
-            tickWaiting_ = false;
-            if (isPolling())
-                SysTickTimer_Timer();
-        }
+    // A tick that came while the line was another's runs as soon as the line
+    // is free, so the cycle keeps its pace and its order.
+    connect(&arbiter_, &LineArbiter::tickReady, this, [this] {
+        if (isPolling())
+            SysTickTimer_Timer();
     });
 }
 
@@ -34,25 +29,12 @@ void PollingCycle::SysTickTimer_Timer() {
         state_.skipNextTick = false;
         return;
     }
-    // A reply still outstanding gets one more interval before the next query
-    // goes out: a late reply must arrive while its own step is current, not
-    // be read as the next quantity. After that it is given up for lost.
-    if (comm_.PortOpen() && decoder_.replyOutstanding() && !heldForReply_) {
-        heldForReply_ = true;
-        return;
-    }
-    if (sender_.reserved()) {
-        tickWaiting_ = true;
-        return;
-    }
-    heldForReply_ = false;
-    sender_.hold(true);
-    tick();
-    sender_.hold(false);
+    if (arbiter_.tickGate() == LineArbiter::TickGate::Go)
+        arbiter_.runTick([this] { tick(); });
 }
 
 void PollingCycle::tick() {
-    sender_.advanceStep();
+    arbiter_.advanceStep();
     // A reply that arrives now is read under the new step; an operator
     // command run here may move the step before its query is chosen.
     yield_();
@@ -65,13 +47,9 @@ void PollingCycle::tick() {
     if (comm_.PortOpen()) {
         // Whatever was not decoded by now answered an earlier query; read
         // under this step it would land in the wrong read-out.
-        decoder_.discardUndecoded();
-        const bool givenUp = decoder_.replyOutstanding();
-        if (!sender_.sendQuery(state_.query))
+        arbiter_.discardUndecoded();
+        if (!arbiter_.sendQuery(state_.query))
             return;
-        // An empty query (step 18 before any other step ran) asks nothing.
-        if (!state_.query.isEmpty())
-            decoder_.queryWritten(givenUp);
     } else {
         toggle();
     }

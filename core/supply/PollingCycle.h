@@ -4,24 +4,23 @@
 #include <QObject>
 #include <QTimer>
 
-class CommandSender;
 class EventYield;
-class ReplyDecoder;
+class LineArbiter;
 class SerialControl;
 class SupplyModel;
 struct LinkState;
 
 // The 18-step polling cycle: every 500 ms the next step's query goes out.
 // Switched on and off by the operator; a tick that finds the port closed
-// switches it off.
+// switches it off. Whether a tick may put its query on the line now is the
+// line arbiter's to say.
 class PollingCycle : public QObject {
     Q_OBJECT
 public:
     static constexpr int IntervalMs = 500;
 
-    PollingCycle(LinkState& state, SerialControl& comm, CommandSender& sender,
-                 ReplyDecoder& decoder, EventYield& yield, SupplyModel& model,
-                 QObject* parent = nullptr);
+    PollingCycle(LinkState& state, SerialControl& comm, LineArbiter& arbiter, EventYield& yield,
+                 SupplyModel& model, QObject* parent = nullptr);
 
     bool isPolling() const { return SysTickTimer_.isActive(); }
     // Switches polling on when it is off and off when it is on.
@@ -39,11 +38,8 @@ private:
 
     LinkState& state_;
     SerialControl& comm_;
-    CommandSender& sender_;
-    ReplyDecoder& decoder_;
+    LineArbiter& arbiter_;
     EventYield& yield_;
     SupplyModel& model_;
     QTimer SysTickTimer_;
-    bool heldForReply_ = false;
-    bool tickWaiting_ = false;
 };

@@ -6,7 +6,6 @@
 
 class EventYield;
 class RatingLimits;
-class SerialControl;
 class SupplySwitches;
 class TrafficLog;
 struct LinkState;
@@ -30,24 +29,29 @@ public:
     // A number-reply step empties a buffer longer than this.
     static constexpr int MaxNumberBuffer = 150;
 
-    ReplyDecoder(LinkState& state, SerialControl& comm, TrafficLog& log, EventYield& yield,
-                 SupplyModel& model, RatingLimits& rating, SupplySwitches& switches);
+    ReplyDecoder(LinkState& state, TrafficLog& log, EventYield& yield, SupplyModel& model,
+                 RatingLimits& rating, SupplySwitches& switches);
 
-    void MSComm_OnComm();
-    void DecodeRxMsg();
+    // Text the line gave the panel: decoded, then a yield.
+    void received(const QString& input);
+    void DecodeRxMsg(const QString& input);
 
-    // Drops the received text not yet decoded, in the buffer and in the
-    // serial control, so that the next reply is read against the query sent
-    // next. The dropped bytes are still counted as received.
+    // Drops the received text not yet decoded, so that the next reply is
+    // read against the query sent next.
     void discardUndecoded();
+    // Lines taken off the line and dropped unread elsewhere count here too.
+    void countRejected(int lines);
+    // A reply was given up for lost: the next complete line may still be that
+    // late reply, and is dropped unread rather than shown as another quantity
+    // (a lost reply costs one more reading).
+    void dropNextLine() { dropNextLine_ = true; }
 
-    // A query that expects a reply has just been written. When the reply to
-    // the query before it was given up for lost, the next complete line may
-    // still be that late reply: it is dropped unread rather than shown as
-    // another quantity (a lost reply costs one more reading).
-    void queryWritten(bool previousGivenUp);
-    // No complete line has arrived since the last query was written.
-    bool replyOutstanding() const { return replyOutstanding_; }
+    // A reading of the output, mode or channel, from polling or from a
+    // script client's query, shown as the panel shows every report: a mode
+    // or channel other than the one selected selects it.
+    void takeOutput(OutputState output);
+    void takeMode(TrackingMode mode);
+    void takeChannel(int channel);
 
     // Received text not yet decoded.
     const QString& pending() const { return RxMsgStr_; }
@@ -56,7 +60,7 @@ public:
     const Tally& tally() const { return tally_; }
 
 private:
-    void takeInput();
+    void takeInput(const QString& input);
     void decodeIdentity();
     void decodeVersion();
     void decodeChannel();
@@ -67,11 +71,8 @@ private:
     // A complete short reply (steps 7 to 9): at least 3 characters with a CR
     // and an LF. Logs the first 3 characters when it is.
     bool takeShortReply();
-    // The buffer's text up to and including its first CR, or nothing.
-    bool takeIdentityLine(QString& line) const;
 
     LinkState& state_;
-    SerialControl& comm_;
     TrafficLog& log_;
     EventYield& yield_;
     SupplyModel& model_;
@@ -79,7 +80,6 @@ private:
     SupplySwitches& switches_;
     QString RxMsgStr_;
     QString RxInput_;
-    bool replyOutstanding_ = false;
-    bool distrustNextLine_ = false;
+    bool dropNextLine_ = false;
     Tally tally_;
 };

@@ -1,6 +1,6 @@
 #include "SetpointCommands.h"
 
-#include "CommandSender.h"
+#include "LineArbiter.h"
 #include "Notices.h"
 #include "RatingLimits.h"
 #include "protocol/Commands.h"
@@ -41,9 +41,9 @@ QString commandFor(const Row& row, double value) {
 
 } // namespace
 
-SetpointCommands::SetpointCommands(const RatingLimits& rating, CommandSender& sender,
+SetpointCommands::SetpointCommands(const RatingLimits& rating, LineArbiter& line,
                                    Notices& notices)
-    : rating_(rating), sender_(sender), notices_(notices) {}
+    : rating_(rating), line_(line), notices_(notices) {}
 
 void SetpointCommands::send(Setpoint setpoint, const QString& entryText) {
     const Row& row = rowOf(setpoint);
@@ -55,7 +55,7 @@ void SetpointCommands::send(Setpoint setpoint, const QString& entryText) {
         emit notices_.outOfRange();
         return;
     }
-    (void)sender_.sendCommand(commandFor(row, value), CommandSender::Echo::Logged,
+    (void)line_.sendCommand(commandFor(row, value), LineArbiter::Echo::Logged,
                               row.readBackStep);
 }
 
@@ -63,9 +63,9 @@ SetpointCommands::Outcome SetpointCommands::sendValue(Setpoint setpoint, double 
     const Row& row = rowOf(setpoint);
     if (!inLimits(rating_.limits(), row, value))
         return Outcome::OutOfRange;
-    if (!sender_.isPortOpen())
+    if (!line_.isPortOpen())
         return Outcome::PortClosed;
-    return sender_.sendCommand(commandFor(row, value), CommandSender::Echo::Logged,
+    return line_.sendCommand(commandFor(row, value), LineArbiter::Echo::Logged,
                                row.readBackStep)
                ? Outcome::Sent
                : Outcome::PortClosed;

@@ -2,7 +2,7 @@
 
 #include <QString>
 
-class CommandSender;
+class LineArbiter;
 class Notices;
 class RatingLimits;
 
@@ -14,7 +14,7 @@ public:
     enum class Setpoint { Voltage, Current, OverVoltage, OverCurrent };
     enum class Outcome { Sent, OutOfRange, PortClosed };
 
-    SetpointCommands(const RatingLimits& rating, CommandSender& sender, Notices& notices);
+    SetpointCommands(const RatingLimits& rating, LineArbiter& line, Notices& notices);
 
     // The entry text as the operator typed it; a value outside its limits
     // shows the out-of-range box and sends nothing.
@@ -26,6 +26,6 @@ public:
 
 private:
     const RatingLimits& rating_;
-    CommandSender& sender_;
+    LineArbiter& line_;
     Notices& notices_;
 };

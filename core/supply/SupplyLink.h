@@ -1,9 +1,9 @@
 #pragma once
 
 #include "ClientQueue.h"
-#include "CommandSender.h"
 #include "EventYield.h"
 #include "IdentityQueries.h"
+#include "LineArbiter.h"
 #include "LinkState.h"
 #include "Notices.h"
 #include "PollingCycle.h"
@@ -49,6 +49,8 @@ public:
     IdentityQueries& identity() { return identity_; }
     // Script clients' requests, beside polling and the operator.
     ClientQueue& clients() { return clients_; }
+    // The one owner of the line: who may send, and whose a reply is.
+    LineArbiter& line() { return line_; }
 
 private:
     std::unique_ptr<SerialControl> comm_;
@@ -58,7 +60,7 @@ private:
     TrafficLog log_;
     Notices notices_;
     EventYield yield_;
-    CommandSender sender_;
+    LineArbiter line_;
     PortSession session_;
     RatingLimits rating_;
     SupplySwitches switches_;

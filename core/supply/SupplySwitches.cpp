@@ -1,11 +1,11 @@
 #include "SupplySwitches.h"
 
-#include "CommandSender.h"
+#include "LineArbiter.h"
 #include "LinkState.h"
 #include "protocol/Commands.h"
 
-SupplySwitches::SupplySwitches(LinkState& state, CommandSender& sender, QObject* parent)
-    : QObject(parent), state_(state), sender_(sender) {}
+SupplySwitches::SupplySwitches(LinkState& state, LineArbiter& line, QObject* parent)
+    : QObject(parent), state_(state), line_(line) {}
 
 TrackingMode SupplySwitches::selectedMode() const {
     return state_.mode;
@@ -16,15 +16,22 @@ void SupplySwitches::toggleOutput() {
 }
 
 bool SupplySwitches::setOutput(OutputState state) {
-    return sender_.isPortOpen() && sendOutput(state);
+    return line_.isPortOpen() && sendOutput(state);
 }
 
 bool SupplySwitches::sendOutput(OutputState state) {
     // The cycle runs its last step and starts afresh.
-    if (!sender_.sendCommand(state == OutputState::On ? Commands::OutputOn : Commands::OutputOff,
-                             CommandSender::Echo::Silent, PollingStep::Version))
+    if (!line_.sendCommand(state == OutputState::On ? Commands::OutputOn : Commands::OutputOff,
+                             LineArbiter::Echo::Silent, PollingStep::Version))
         return false;
     showOutput(state);
+    return true;
+}
+
+bool SupplySwitches::switchOffNow() {
+    if (!line_.sendOwed(Commands::OutputOff, PollingStep::Version))
+        return false;
+    showOutput(OutputState::Off);
     return true;
 }
 
@@ -38,19 +45,19 @@ void SupplySwitches::selectMode(TrackingMode mode) {
     state_.mode = mode;
     emit modeSelected(mode);
     // The cycle reads the voltage setpoint back next.
-    (void)sender_.sendCommand(
+    (void)line_.sendCommand(
         Commands::withArgument(Commands::ModePrefix, QString::number(int(mode))),
-        CommandSender::Echo::Logged, PollingStep::SetVoltage);
+        LineArbiter::Echo::Logged, PollingStep::SetVoltage);
 }
 
 void SupplySwitches::selectChannel(int channel) {
     selectedChannel_ = channel;
     emit channelSelected(channel);
-    (void)sender_.sendCommand(
+    (void)line_.sendCommand(
         Commands::withArgument(Commands::ChannelPrefix, QString::number(channel)),
-        CommandSender::Echo::Logged);
+        LineArbiter::Echo::Logged);
 }
 
 void SupplySwitches::clearAlarm() {
-    (void)sender_.sendCommand(Commands::ClearAlarm, CommandSender::Echo::Silent);
+    (void)line_.sendCommand(Commands::ClearAlarm, LineArbiter::Echo::Silent);
 }

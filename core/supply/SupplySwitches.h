@@ -4,7 +4,7 @@
 
 #include <QObject>
 
-class CommandSender;
+class LineArbiter;
 struct LinkState;
 
 // The output switch, the tracking-mode and channel options and the alarm
@@ -15,7 +15,7 @@ struct LinkState;
 class SupplySwitches : public QObject {
     Q_OBJECT
 public:
-    SupplySwitches(LinkState& state, CommandSender& sender, QObject* parent = nullptr);
+    SupplySwitches(LinkState& state, LineArbiter& line, QObject* parent = nullptr);
 
     // The output state the panel shows: the switch offers the other one.
     OutputState shownOutput() const { return shownOutput_; }
@@ -28,6 +28,10 @@ public:
     // Switches the output to the state given, as the switch does; false,
     // without a message, when the port is closed.
     bool setOutput(OutputState state);
+    // An output-off that is owed (a run's end or stop, a watch limit, the
+    // way out): it goes ahead of everything waiting for the line, and
+    // clients' requests fail. False when it could not be written.
+    bool switchOffNow();
     // A mode or channel becoming selected, by the operator or by a reply
     // that reports another one than selected: the command goes out.
     void selectMode(TrackingMode mode);
@@ -47,7 +51,7 @@ private:
     bool sendOutput(OutputState state);
 
     LinkState& state_;
-    CommandSender& sender_;
+    LineArbiter& line_;
     OutputState shownOutput_ = OutputState::Off;
     int selectedChannel_ = 1;
 };

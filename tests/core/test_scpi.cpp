@@ -4,11 +4,13 @@
 #include "scpi/ScpiParser.h"
 #include "scpi/ScpiServer.h"
 #include "scpi/ScpiSession.h"
+#include "supply/ReplyForms.h"
 #include "supply/SupplyLink.h"
 #include "support/ScriptedSerialControl.h"
 #include "support/ScriptedSupply.h"
 
 #include <QTcpSocket>
+
 #include <QtTest>
 
 #include <memory>
@@ -147,13 +149,18 @@ void TestScpi::parameters() {
     QCOMPARE(Scpi::choice("2", 0, 2), 2);
     QVERIFY(!Scpi::choice("3", 0, 2));
     QVERIFY(!Scpi::choice("\u0661", 0, 2)); // a digit, but not ASCII
-    QCOMPARE(numberReplyValue("+1.23456E+01"), 12.3456);
-    QCOMPARE(numberReplyValue("+A.00000E+01"), 100.0);
-    QCOMPARE(numberReplyValue("-5.00000E-01\r\n"), -0.5);
-    QCOMPARE(numberReplyValue("-0.00000E+00"), 0.0);
-    for (const char* bad :
-         {"1.23456E+01", "+1.2.3E+01", "+E+01", "+1.0E+1", "+1.0e+01", "+B.0E+01"})
-        QVERIFY2(!numberReplyValue(QLatin1String(bad)), bad);
+    // A client's reply is read by the decoder's own number form.
+    const auto value = [](const char* line) {
+        return ReplyForms::numberLine(QLatin1String(line)).value_or(ReplyForms::NumberReading{-1, {}})
+            .value;
+    };
+    QCOMPARE(value("+1.23456E+01\r\n"), 12.3456);
+    QCOMPARE(value("+A.00000E+01\r\n"), 100.0);
+    QCOMPARE(value("-5.00000E-01\r\n"), -0.5);
+    QCOMPARE(value("-0.00000E+00\r\n"), 0.0);
+    for (const char* bad : {"+1.23456E+01", "+1.2345E+01\r\n", "+1.2.3E+0100\r\n",
+                            "+1.00000e+01\r\n", "+B.00000E+01\r\n", " 1.23456E+01\r\n"})
+        QVERIFY2(!ReplyForms::numberLine(QLatin1String(bad)), bad);
 }
 
 void TestScpi::conversations_data() {
@@ -175,7 +182,9 @@ void TestScpi::conversations_data() {
     QTest::newRow("output, mode, channel, alarm")
         << QByteArray("OUTP ON;OUTP?\nMODE 2\nINST:NSEL 2;INST:NSEL?\nOUTP:PROT:CLE;*OPC?\n")
         << QStringList{"1", "1", "1"}
-        << "OUTP 1CROUTPut:STATe?CRSOUR:MODE 2CRAPPL 2CRAPPL?CROUTPut:PROTection:CLEarCR";
+        // The supply reports channel 1: the panel selects it, as for a polled
+        // report, and that sends it back.
+        << "OUTP 1CROUTPut:STATe?CRSOUR:MODE 2CRAPPL 2CRAPPL?CRAPPL 1CROUTPut:PROTection:CLEarCR";
     QTest::newRow("bad arguments and headers queue their errors")
         << QByteArray("OUTP MAYBE;MODE 3;VOLT abc;FOO?;FETC:VOLT?\nSYST:ERR?;ERR?;ERR?;ERR?;ERR?\n")
         << QStringList{"-224,\"Illegal parameter value\";-224,\"Illegal parameter value\";"

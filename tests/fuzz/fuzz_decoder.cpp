@@ -196,7 +196,8 @@ void Harness::reset(const std::uint8_t* header) {
     log.resetCounters();
     log.countReceived((options & 0x40) ? BelowEmptyingCount : 0);
     rxCountAtStart_ = log.rxCount();
-    panel_.link.decoder().queryWritten((header[2] & 0x80) != 0);
+    // Each input starts on a line that owes nobody a reply.
+    panel_.link.line().portClosed();
     panel_.comm->writes.clear();
 
     yieldAction_ = static_cast<YieldAction>(header[2] & 3);
