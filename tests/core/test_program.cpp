@@ -5,6 +5,9 @@
 #include "supply/SupplyLink.h"
 #include "support/ScriptedSerialControl.h"
 
+#include <rapidcheck.h>
+#include <rapidcheck/state.h>
+
 #include <QElapsedTimer>
 #include <QSignalSpy>
 #include <QtTest>
@@ -60,6 +63,102 @@ void tick(Bench& bench) {
     QVERIFY(bench.comm->writes.size() > before);
 }
 
+// The model of a run whose steps all end on their conditions (their dwells
+// are far away): which step, whether a query went out since its commands,
+// whether paused.
+struct ConditionModel {
+    std::vector<StepCondition> conditions;
+    size_t index = 0;
+    bool armed = false;
+    bool paused = false;
+    bool active() const { return index < conditions.size(); }
+};
+
+struct ConditionBench {
+    Bench bench;
+    ProgramRun run{bench.link};
+};
+
+using ConditionCommand = rc::state::Command<ConditionModel, ConditionBench>;
+
+void checkAgainst(const ConditionModel& model, const ConditionBench& sut) {
+    RC_ASSERT(sut.run.isActive() == model.active());
+    if (model.active()) {
+        RC_ASSERT(size_t(sut.run.stepIndex()) == model.index);
+        RC_ASSERT((sut.run.state() == ProgramRun::State::Paused) == model.paused);
+    }
+}
+
+struct TickCommand : ConditionCommand {
+    void apply(ConditionModel& model) const override {
+        if (model.active())
+            model.armed = true;
+    }
+    void run(const ConditionModel& model, ConditionBench& sut) const override {
+        const qsizetype before = sut.bench.comm->writes.size();
+        for (int i = 0; i < 2 && sut.bench.comm->writes.size() == before; ++i)
+            sut.bench.link.polling().SysTickTimer_Timer();
+        ConditionModel next = model;
+        apply(next);
+        checkAgainst(next, sut);
+    }
+    void show(std::ostream& os) const override { os << "tick"; }
+};
+
+struct ReadingCommand : ConditionCommand {
+    bool current = *rc::gen::arbitrary<bool>();
+    double value = *rc::gen::element(0.0, 0.49, 0.5, 0.51, 1.0, 11.9, 12.0, 12.1, 30.0);
+
+    Quantity quantity() const {
+        return current ? Quantity::MeasuredCurrent : Quantity::MeasuredVoltage;
+    }
+    void apply(ConditionModel& model) const override {
+        if (!model.active() || model.paused || !model.armed)
+            return;
+        const StepCondition& condition = model.conditions[model.index];
+        if (condition.quantity == quantity() && condition.metBy(value)) {
+            ++model.index;
+            model.armed = false;
+        }
+    }
+    void run(const ConditionModel& model, ConditionBench& sut) const override {
+        sut.bench.notes.clear();
+        sut.bench.link.model().setNumber(quantity(), value, QDateTime::currentDateTime());
+        ConditionModel next = model;
+        apply(next);
+        checkAgainst(next, sut);
+        // A step that ended says which reading ended it.
+        if (next.index != model.index)
+            RC_ASSERT(sut.bench.notes.value(0).endsWith(
+                QStringLiteral(" ended ") + model.conditions[model.index].metText(value)));
+        else
+            RC_ASSERT(sut.bench.notes.isEmpty());
+    }
+    void show(std::ostream& os) const override { os << (current ? "I " : "V ") << value; }
+};
+
+struct PauseCommand : ConditionCommand {
+    void apply(ConditionModel& model) const override { model.paused = model.active(); }
+    void run(const ConditionModel& model, ConditionBench& sut) const override {
+        sut.run.pause();
+        ConditionModel next = model;
+        apply(next);
+        checkAgainst(next, sut);
+    }
+    void show(std::ostream& os) const override { os << "pause"; }
+};
+
+struct ResumeCommand : ConditionCommand {
+    void apply(ConditionModel& model) const override { model.paused = false; }
+    void run(const ConditionModel& model, ConditionBench& sut) const override {
+        sut.run.resume();
+        ConditionModel next = model;
+        apply(next);
+        checkAgainst(next, sut);
+    }
+    void show(std::ostream& os) const override { os << "resume"; }
+};
+
 } // namespace
 
 class TestProgram : public QObject {
@@ -74,6 +173,7 @@ private slots:
     void untilColumnKeptOrLeftOutAsItCame_data();
     void untilColumnKeptOrLeftOutAsItCame();
     void stepEndsOnItsConditionOrItsDwell();
+    void conditionsJudgeOnlyFreshReadingsOfARunningStep();
     void rampFills();
     void limitsCheckAgreesWithTheSetButtons_data();
     void limitsCheckAgreesWithTheSetButtons();
@@ -290,6 +390,29 @@ void TestProgram::stepEndsOnItsConditionOrItsDwell() {
              QStringList({"run started 2 steps", "run step 1/2", "run paused", "run resumed",
                           "run step 1/2 ended measured_current_A 0.099 < 0.1", "run step 2/2",
                           "run step 2/2 ended dwell 0.3 s", "run finished"}));
+}
+
+void TestProgram::conditionsJudgeOnlyFreshReadingsOfARunningStep() {
+    const bool held = rc::check([] {
+        const auto conditions = *rc::gen::container<std::vector<StepCondition>>(
+            *rc::gen::inRange(1, 4),
+            rc::gen::map(rc::gen::element(u"I<0.5", u"I>1", u"V<12", u"V>12", u"I>0.5", u"V<0.5"),
+                         [](const char16_t* text) { return *StepCondition::parse(text); }));
+        ConditionModel model;
+        model.conditions = conditions;
+        ConditionBench sut;
+        ProgramRun::Program program;
+        for (const StepCondition& condition : conditions) {
+            ProgramStep s = step(5, 1, 600);
+            s.until = condition;
+            program.steps.push_back(s);
+        }
+        RC_ASSERT(sut.run.start(program) == ProgramRun::Start::Started);
+        rc::state::check(model, sut,
+                         rc::state::gen::execOneOfWithArgs<TickCommand, ReadingCommand,
+                                                           PauseCommand, ResumeCommand>());
+    });
+    QVERIFY(held);
 }
 
 void TestProgram::rampFills() {
