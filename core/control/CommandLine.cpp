@@ -182,9 +182,6 @@ struct OptionRow {
     // plain.
     QString needs;
     QString needsWhy;
-    // The headless program's --run, --repeat and --rating: the window has
-    // its run window for that.
-    bool forRuns = false;
     // The value of a bare use, for ValueOrDefault and ValueAfterEquals.
     QString bareValue;
 
@@ -209,8 +206,9 @@ OptionRow flag(const QString& name, const QString& help, Reader read) {
     return row;
 }
 
-// --run, --repeat and --rating; the list file itself is read when the run
-// starts, so that a mistake in it is told in the list's own words.
+// --run, --repeat and --rating, the headless program's alone (the window has
+// its run window); the list file itself is read when the run starts, so that
+// a mistake in it is told in the list's own words.
 QList<OptionRow> runOptions() {
     OptionRow run = valued(
         QStringLiteral("run"),
@@ -252,10 +250,7 @@ QList<OptionRow> runOptions() {
             o.rating = LaunchOptions::Rating{parts[0], parts[1]};
             return QString();
         });
-    QList<OptionRow> rows{run, repeat, rating};
-    for (OptionRow& row : rows)
-        row.forRuns = true;
-    return rows;
+    return {run, repeat, rating};
 }
 
 // The line's connection: the port, its settings, polling, the recording and
@@ -400,7 +395,7 @@ QList<OptionRow> optionTable(const Program& program) {
             if (!o.outputTimer)
                 return refusal(QStringLiteral("--output-timer"), v[0],
                                QStringLiteral("is not a duration such as 90s, 15m, 2h or 1h30m "
-                                              "(more than none, at most a week)"));
+                                              "(above zero, at most a week)"));
             return QString();
         });
     if (program.takesRuns)
