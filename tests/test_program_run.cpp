@@ -55,6 +55,8 @@ private slots:
     void vanishedSupplyStopsTheRunAndIsSwitchedOffOnReturn();
     void watchAlarmsOnceOnALoadChangeAndSwitchesOff();
     void windowLoadsTheExampleAndRefusesWhatTheLimitsRefuse();
+    void chargeExampleEndsOnItsConditionAgainstTheSimulator();
+    void windowEditsAndSavesTheUntilColumn();
 };
 
 void TestProgramRun::stepsLeaveInOrderAndOnTimeWhilePolling() {
@@ -186,6 +188,60 @@ void TestProgramRun::windowLoadsTheExampleAndRefusesWhatTheLimitsRefuse() {
     // A bad cell is refused before the run is asked.
     window->table().item(2, 2)->setText(QStringLiteral("-1"));
     QVERIFY(!window->steps());
+    window->close();
+}
+
+void TestProgramRun::chargeExampleEndsOnItsConditionAgainstTheSimulator() {
+    // 14.4 V across 200 ohms draws 72 mA, below a tenth of the 1 A limit.
+    SimBench bench({"--load-ohms", "200"});
+    QTemporaryDir dir;
+    const QString file = dir.filePath(QStringLiteral("charge.csv"));
+    prepare(bench, file);
+    bench.press("SeekCmd");
+    ProgramWindow* window = bench.window->tools().programs().showRun();
+    QVERIFY(window->load(QStringLiteral(VELMOR_EXAMPLES_DIR "/charge-to-taper.csv")));
+    ProgramRun& run = runOf(*bench.window);
+    window->startRun();
+    QVERIFY(run.isActive());
+    // A polling cycle is 9 s; the step's dwell is eight hours.
+    QTRY_VERIFY_WITH_TIMEOUT(!run.isActive(), 15000);
+    bench.press("SeekCmd");
+    bench.window->controller().recorder().stop();
+    const QStringList runEvents = events(file).filter(QLatin1String("run "));
+    QCOMPARE(runEvents,
+             QStringList({"run started charge-to-taper.csv", "run step 1/1",
+                          "run step 1/1 ended measured_current_A 0.072 < 0.1", "run finished"}));
+    QCOMPARE(bench.commandsReceived().filter(QRegularExpression("^OUTP [01]$")),
+             QStringList({"OUTP 1", "OUTP 0"}));
+    window->close();
+}
+
+void TestProgramRun::windowEditsAndSavesTheUntilColumn() {
+    PanelFixture panel;
+    ProgramWindow* window = panel.window->tools().programs().showRun();
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("list.csv"));
+    const auto saved = [&path] {
+        QFile file(path);
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    };
+    // A list that came without the column is saved without it.
+    QVERIFY(window->load(QStringLiteral(VELMOR_EXAMPLES_DIR "/soak-and-ramp.csv")));
+    QVERIFY(window->save(path));
+    QVERIFY(saved().startsWith("voltage_V,current_A,dwell_s,output\n"));
+    // A condition typed in gives it the column; a bad one is marked, and
+    // nothing is saved.
+    QTableWidget& table = window->table();
+    QCOMPARE(table.columnCount(), 5);
+    table.item(0, 4)->setText(QStringLiteral("i < 0.5"));
+    QVERIFY(window->save(path));
+    QVERIFY(saved().startsWith("voltage_V,current_A,dwell_s,output,until\n5,0.5,10,on,I<0.5\n"));
+    table.item(1, 4)->setText(QStringLiteral("I<<1"));
+    const QColor plain = table.item(0, 4)->background().color();
+    QVERIFY(!window->save(path));
+    QVERIFY(table.item(1, 4)->background().color() != plain);
+    QVERIFY(!window->statusText().isEmpty());
+    QVERIFY(!saved().contains("I<<1"));
     window->close();
 }
 

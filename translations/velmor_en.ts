@@ -50,7 +50,7 @@
     </message>
     <message>
         <location line="+1"/>
-        <location filename="../app/VelmorMain.cpp" line="+110"/>
+        <location filename="../app/VelmorMain.cpp" line="+111"/>
         <source>开</source>
         <translation>On</translation>
     </message>
@@ -308,7 +308,7 @@
 <context>
     <name>ProgramFile</name>
     <message>
-        <location filename="../core/program/ProgramFile.cpp" line="+137"/>
+        <location filename="../core/program/ProgramFile.cpp" line="+178"/>
         <source>无法读取文件：%1</source>
         <translation>Cannot read the file: %1</translation>
     </message>
@@ -329,8 +329,8 @@
     </message>
     <message>
         <location line="+2"/>
-        <source>第 %1 行：应有四列 %2</source>
-        <translation>Line %1: four columns expected: %2</translation>
+        <source>第 %1 行：列应为 %2</source>
+        <translation>Line %1: the columns should be %2</translation>
     </message>
     <message>
         <location line="+2"/>
@@ -361,6 +361,11 @@
         <location line="+2"/>
         <source>第 %1 行：行太长</source>
         <translation>Line %1: line too long</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>第 %1 行第 %2 列：结束条件应为空，或 I&lt;数、I&gt;数、V&lt;数、V&gt;数 之一（如 I&lt;0.05）</source>
+        <translation>Line %1, column %2: the end condition must be empty or one of I&lt;number, I&gt;number, V&lt;number, V&gt;number (such as I&lt;0.05)</translation>
     </message>
 </context>
 <context>
@@ -414,138 +419,12 @@
 <context>
     <name>ProgramWindow</name>
     <message>
-        <location filename="../app/ProgramWindow.cpp" line="+44"/>
-        <source>无限循环</source>
-        <translation>Endless</translation>
-    </message>
-    <message>
-        <location line="+1"/>
-        <source>结束时保持输出状态</source>
-        <translation>Keep output state at end</translation>
-    </message>
-    <message>
-        <location line="+1"/>
-        <source>开始</source>
-        <translation>Start</translation>
-    </message>
-    <message>
-        <location line="+0"/>
-        <location line="+280"/>
-        <source>暂停</source>
-        <translation>Pause</translation>
-    </message>
-    <message>
-        <location line="-279"/>
-        <source>停止</source>
-        <translation>Stop</translation>
-    </message>
-    <message>
-        <location line="+3"/>
+        <location filename="../app/ProgramWindow.cpp" line="+14"/>
         <source>程序运行</source>
         <translation>Program run</translation>
     </message>
     <message>
-        <location line="+2"/>
-        <source>程序文件 (*.csv)</source>
-        <translation>Program files (*.csv)</translation>
-    </message>
-    <message>
-        <location line="+1"/>
-        <source>保存程序</source>
-        <translation>Save program</translation>
-    </message>
-    <message>
-        <location line="+1"/>
-        <source>打开程序</source>
-        <translation>Open program</translation>
-    </message>
-    <message>
-        <location line="+4"/>
-        <location line="+338"/>
-        <source>电压(V)</source>
-        <translation>Voltage (V)</translation>
-    </message>
-    <message>
-        <location line="-338"/>
-        <location line="+336"/>
-        <location line="+2"/>
-        <source>电流(A)</source>
-        <translation>Current (A)</translation>
-    </message>
-    <message>
-        <location line="-338"/>
-        <source>停留(s)</source>
-        <translation>Dwell (s)</translation>
-    </message>
-    <message>
-        <location line="+0"/>
-        <source>输出</source>
-        <translation>Output</translation>
-    </message>
-    <message>
-        <location line="+10"/>
-        <location line="+101"/>
-        <source>开</source>
-        <translation>On</translation>
-    </message>
-    <message>
-        <location line="-101"/>
-        <location line="+101"/>
-        <source>关</source>
-        <translation>Off</translation>
-    </message>
-    <message>
-        <location line="-90"/>
-        <source>打开…</source>
-        <translation>Open…</translation>
-    </message>
-    <message>
-        <location line="+5"/>
-        <source>保存…</source>
-        <translation>Save…</translation>
-    </message>
-    <message>
-        <location line="+6"/>
-        <source>添加</source>
-        <translation>Add</translation>
-    </message>
-    <message>
-        <location line="+8"/>
-        <source>删除</source>
-        <translation>Delete</translation>
-    </message>
-    <message>
-        <location line="+6"/>
-        <source>上移</source>
-        <translation>Up</translation>
-    </message>
-    <message>
-        <location line="+1"/>
-        <source>下移</source>
-        <translation>Down</translation>
-    </message>
-    <message>
-        <location line="+1"/>
-        <source>斜坡…</source>
-        <translation>Ramp…</translation>
-    </message>
-    <message>
-        <location line="+8"/>
-        <source>重复次数</source>
-        <translation>Repeat</translation>
-    </message>
-    <message>
-        <location line="+88"/>
-        <source>标记的格子不是数字，或停留时间不在 %1 到 %2 秒之间</source>
-        <translation>The marked cells are not numbers, or the dwell time is not %1 to %2 s</translation>
-    </message>
-    <message>
         <location line="+39"/>
-        <source>无法保存：%1</source>
-        <translation>Cannot save: %1</translation>
-    </message>
-    <message>
-        <location line="+37"/>
         <source>标记的步骤超出设定范围（电源型号决定的范围），程序没有开始</source>
         <translation>The marked steps are outside the range the supply&apos;s rating allows; the program did not start</translation>
     </message>
@@ -560,17 +439,7 @@
         <translation>The port is not open; the program did not start</translation>
     </message>
     <message>
-        <location line="+42"/>
-        <source>继续</source>
-        <translation>Resume</translation>
-    </message>
-    <message>
-        <location line="+12"/>
-        <source>完成</source>
-        <translation>Done</translation>
-    </message>
-    <message>
-        <location line="+3"/>
+        <location line="+23"/>
         <source>程序已停止，输出已关闭</source>
         <translation>Program stopped, output switched off</translation>
     </message>
@@ -584,28 +453,16 @@
         <source>第 %1 步超出设定范围，程序已停止</source>
         <translation>Step %1 is out of range; program stopped</translation>
     </message>
+</context>
+<context>
+    <name>RampDialog</name>
     <message>
-        <location line="+12"/>
-        <source>第 %1 遍（无限）</source>
-        <translation>pass %1 (endless)</translation>
-    </message>
-    <message>
-        <location line="+1"/>
-        <source>第 %1/%2 遍</source>
-        <translation>pass %1/%2</translation>
-    </message>
-    <message>
-        <location line="+1"/>
-        <source>第 %1/%2 步 %3 剩余 %4</source>
-        <translation>Step %1/%2, %3, %4 left</translation>
-    </message>
-    <message>
-        <location line="+22"/>
+        <location filename="../app/RampDialog.cpp" line="+18"/>
         <source>斜坡</source>
         <translation>Ramp</translation>
     </message>
     <message>
-        <location line="+2"/>
+        <location line="+1"/>
         <source>电压</source>
         <translation>Voltage</translation>
     </message>
@@ -615,7 +472,18 @@
         <translation>Current</translation>
     </message>
     <message>
-        <location line="+15"/>
+        <location line="+3"/>
+        <location line="+2"/>
+        <source>电流(A)</source>
+        <translation>Current (A)</translation>
+    </message>
+    <message>
+        <location line="+0"/>
+        <source>电压(V)</source>
+        <translation>Voltage (V)</translation>
+    </message>
+    <message>
+        <location line="+4"/>
         <source>斜坡量</source>
         <translation>Ramp</translation>
     </message>
@@ -640,7 +508,7 @@
         <translation>Total time (s)</translation>
     </message>
     <message>
-        <location line="+14"/>
+        <location line="+16"/>
         <source>请填数字（小数点用 .）；每步停留 %1 到 %2 秒</source>
         <translation>Enter numbers (use . as the decimal point); each step dwells %1 to %2 s</translation>
     </message>
@@ -715,6 +583,175 @@
         <location filename="../app/RemoteModule.cpp" line="+13"/>
         <source>无法加载远程模块：</source>
         <translation>Cannot load the remote module: </translation>
+    </message>
+</context>
+<context>
+    <name>RunMonitor</name>
+    <message>
+        <location filename="../app/RunMonitor.cpp" line="+26"/>
+        <source>无限循环</source>
+        <translation>Endless</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>结束时保持输出状态</source>
+        <translation>Keep output state at end</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>开始</source>
+        <translation>Start</translation>
+    </message>
+    <message>
+        <location line="+0"/>
+        <location line="+72"/>
+        <source>暂停</source>
+        <translation>Pause</translation>
+    </message>
+    <message>
+        <location line="-71"/>
+        <source>停止</source>
+        <translation>Stop</translation>
+    </message>
+    <message>
+        <location line="+8"/>
+        <source>重复次数</source>
+        <translation>Repeat</translation>
+    </message>
+    <message>
+        <location line="+52"/>
+        <source>完成</source>
+        <translation>Done</translation>
+    </message>
+    <message>
+        <location line="+11"/>
+        <source>继续</source>
+        <translation>Resume</translation>
+    </message>
+    <message>
+        <location line="+15"/>
+        <source>第 %1 遍（无限）</source>
+        <translation>pass %1 (endless)</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>第 %1/%2 遍</source>
+        <translation>pass %1/%2</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>第 %1/%2 步 %3 剩余 %4</source>
+        <translation>Step %1/%2, %3, %4 left</translation>
+    </message>
+</context>
+<context>
+    <name>StepEditor</name>
+    <message>
+        <location filename="../app/StepEditor.cpp" line="+26"/>
+        <source>程序文件 (*.csv)</source>
+        <translation>Program files (*.csv)</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>保存程序</source>
+        <translation>Save program</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>打开程序</source>
+        <translation>Open program</translation>
+    </message>
+    <message>
+        <location line="+4"/>
+        <source>电压(V)</source>
+        <translation>Voltage (V)</translation>
+    </message>
+    <message>
+        <location line="+0"/>
+        <source>电流(A)</source>
+        <translation>Current (A)</translation>
+    </message>
+    <message>
+        <location line="+0"/>
+        <source>停留(s)</source>
+        <translation>Dwell (s)</translation>
+    </message>
+    <message>
+        <location line="+0"/>
+        <source>输出</source>
+        <translation>Output</translation>
+    </message>
+    <message>
+        <location line="+0"/>
+        <source>结束条件</source>
+        <translation>Until</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>空，或读数到达时提前结束本步：I&lt;0.05、I&gt;1.5、V&lt;3.0、V&gt;12</source>
+        <translation>Empty, or the reading that ends the step early: I&lt;0.05, I&gt;1.5, V&lt;3.0, V&gt;12</translation>
+    </message>
+    <message>
+        <location line="+10"/>
+        <location line="+44"/>
+        <source>开</source>
+        <translation>On</translation>
+    </message>
+    <message>
+        <location line="-44"/>
+        <location line="+44"/>
+        <source>关</source>
+        <translation>Off</translation>
+    </message>
+    <message>
+        <location line="-40"/>
+        <source>打开…</source>
+        <translation>Open…</translation>
+    </message>
+    <message>
+        <location line="+5"/>
+        <source>保存…</source>
+        <translation>Save…</translation>
+    </message>
+    <message>
+        <location line="+6"/>
+        <source>添加</source>
+        <translation>Add</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>删除</source>
+        <translation>Delete</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>上移</source>
+        <translation>Up</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>下移</source>
+        <translation>Down</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>斜坡…</source>
+        <translation>Ramp…</translation>
+    </message>
+    <message>
+        <location line="+86"/>
+        <source>标记的格子不是数字，或停留时间不在 %1 到 %2 秒之间</source>
+        <translation>The marked cells are not numbers, or the dwell time is not %1 to %2 s</translation>
+    </message>
+    <message>
+        <location line="+4"/>
+        <source>标记的结束条件应为空，或 I&lt;数、I&gt;数、V&lt;数、V&gt;数 之一（如 I&lt;0.05）</source>
+        <translation>The marked end conditions must be empty or one of I&lt;number, I&gt;number, V&lt;number, V&gt;number (such as I&lt;0.05)</translation>
+    </message>
+    <message>
+        <location line="+38"/>
+        <source>无法保存：%1</source>
+        <translation>Cannot save: %1</translation>
     </message>
 </context>
 <context>

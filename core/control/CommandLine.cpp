@@ -1,14 +1,17 @@
 #include "CommandLine.h"
 
+#include "DurationText.h"
 #include "protocol/NumberText.h"
 
 #include <QCommandLineParser>
 #include <QDir>
 #include <QFileInfo>
+#include <QHash>
 
 #include <algorithm>
 #include <arpa/inet.h>
 #include <cstdio>
+#include <functional>
 #include <netinet/in.h>
 
 namespace {
@@ -142,51 +145,12 @@ std::optional<MetricsAddress> metricsAddress(const QString& value) {
     return address;
 }
 
-// Qt's parser knows no option whose value may be left out: a bare
-// --metrics is read as the default address.
-QStringList withOptionalValues(QStringList arguments) {
-    const QString metrics = QStringLiteral("--metrics");
-    for (qsizetype i = 1; i < arguments.size(); ++i) {
-        if (arguments[i] == QLatin1String("--"))
-            break;
-        if (arguments[i] == metrics)
-            arguments[i] = metrics + u'=' + MetricsAddress().text();
-    }
-    return arguments;
-}
-
-// --scpi takes its port only after "=", so that "--scpi --poll" does not
-// read "--poll" as a port: the form is taken off before Qt's parser, which
-// has no optional values, sees the line.
-QStringList withoutScpiPort(const QStringList& arguments, QStringList& ports) {
-    QStringList rest;
-    const QString prefix = QStringLiteral("--scpi=");
-    for (const QString& argument : arguments) {
-        if (argument.startsWith(prefix)) {
-            ports.append(argument.mid(prefix.size()));
-            rest.append(QStringLiteral("--scpi"));
-        } else {
-            rest.append(argument);
-        }
-    }
-    return rest;
-}
-
-std::optional<quint16> scpiPortText(const QString& value) {
+std::optional<quint16> portNumber(const QString& value) {
     bool ok = false;
     const int port = value.toInt(&ok);
     if (!isWholeNumber(value) || !ok || port < 1 || port > 65535)
         return std::nullopt;
     return quint16(port);
-}
-
-CommandLine parsed(const QStringList& arguments, const Program& program);
-
-CommandLine failure(const QString& message) {
-    CommandLine line;
-    line.outcome = CommandLine::Outcome::Error;
-    line.message = message;
-    return line;
 }
 
 // A positive rating number, as a rating list's text reads it.
@@ -195,43 +159,363 @@ bool isRating(const QString& text) {
     return value && *value > 0;
 }
 
-// --run, --repeat and --rating; the list file itself is read when the run
-// starts, so that a mistake in it is told in the list's own words.
-std::optional<CommandLine> readRun(const QCommandLineParser& parser, const QCommandLineOption& run,
-                                   const QCommandLineOption& repeat,
-                                   const QCommandLineOption& rating, LaunchOptions& o) {
-    if (parser.isSet(run)) {
-        const QString value = parser.value(run);
-        if (value.isEmpty() || hasControlCharacter(value) || !QFileInfo(value).isFile())
-            return failure(QStringLiteral("--run: ") + shown(value) +
-                           QStringLiteral(" is not a list file"));
-        o.runPath = QFileInfo(value).absoluteFilePath();
+// Reads an option's values into the launch options: an empty text when they
+// are good, else the one-line error. An option without a value has one empty
+// value per use.
+using Reader = std::function<QString(const QStringList& values, LaunchOptions& o)>;
+
+// How an option takes its value. Qt's parser knows no optional values: a
+// bare --metrics is read as its default address before Qt sees it, and
+// --scpi takes its port only after "=", so that "--scpi --poll" does not
+// read "--poll" as a port.
+enum class Takes { Nothing, Value, ValueOrDefault, ValueAfterEquals };
+
+struct OptionRow {
+    explicit OptionRow(QCommandLineOption given) : option(std::move(given)) {}
+
+    QCommandLineOption option;
+    Takes takes = Takes::Value;
+    Reader read;
+    // Refused when given twice; scpi-listen, poll and reconnect may repeat.
+    bool once = true;
+    // Another option this one is pointless without, and why, when it is not
+    // plain.
+    QString needs;
+    QString needsWhy;
+    // The value of a bare use, for ValueOrDefault and ValueAfterEquals.
+    QString bareValue;
+
+    QString name() const { return QStringLiteral("--") + option.names().constFirst(); }
+};
+
+QString refusal(const QString& option, const QString& value, const QString& why) {
+    return option + QStringLiteral(": ") + shown(value) + u' ' + why;
+}
+
+OptionRow valued(const QString& name, const QString& help, const QString& valueName, Reader read) {
+    OptionRow row(QCommandLineOption(name, help, valueName));
+    row.read = std::move(read);
+    return row;
+}
+
+OptionRow flag(const QString& name, const QString& help, Reader read) {
+    OptionRow row(QCommandLineOption(name, help));
+    row.takes = Takes::Nothing;
+    row.read = std::move(read);
+    row.once = false;
+    return row;
+}
+
+// --run, --repeat and --rating, the headless program's alone (the window has
+// its run window); the list file itself is read when the run starts, so that
+// a mistake in it is told in the list's own words.
+QList<OptionRow> runOptions() {
+    OptionRow run = valued(
+        QStringLiteral("run"),
+        QStringLiteral("Run this list of setpoints (CSV: voltage_V,current_A,dwell_s,output and "
+                       "optionally until) once the port is open; the output is off at its end."),
+        QStringLiteral("FILE"), [](const QStringList& v, LaunchOptions& o) {
+            if (v[0].isEmpty() || hasControlCharacter(v[0]) || !QFileInfo(v[0]).isFile())
+                return refusal(QStringLiteral("--run"), v[0], QStringLiteral("is not a list file"));
+            o.runPath = QFileInfo(v[0]).absoluteFilePath();
+            return QString();
+        });
+    run.needs = QStringLiteral("rating");
+    run.needsWhy = QStringLiteral("every step is checked against the supply's rating");
+    OptionRow repeat = valued(
+        QStringLiteral("repeat"),
+        QStringLiteral("Run the list N times (1 to 9999) or endless; 1 without it."),
+        QStringLiteral("N|endless"), [](const QStringList& v, LaunchOptions& o) {
+            bool ok = false;
+            const int times = v[0].toInt(&ok);
+            if (v[0].compare(QLatin1String("endless"), Qt::CaseInsensitive) == 0)
+                o.repeat = 0;
+            else if (isWholeNumber(v[0]) && ok && times >= 1 && times <= 9999)
+                o.repeat = times;
+            else
+                return refusal(QStringLiteral("--repeat"), v[0],
+                               QStringLiteral("is neither a count from 1 to 9999 nor endless"));
+            return QString();
+        });
+    repeat.needs = QStringLiteral("run");
+    OptionRow rating = valued(
+        QStringLiteral("rating"),
+        QStringLiteral("The supply's rated voltage and current, such as 30,3: the limits every "
+                       "step of the list must keep, as the panel's rating lists set them."),
+        QStringLiteral("VOLTS,AMPS"), [](const QStringList& v, LaunchOptions& o) {
+            const QStringList parts = v[0].split(u',');
+            if (parts.size() != 2 || !isRating(parts[0]) || !isRating(parts[1]))
+                return refusal(QStringLiteral("--rating"), v[0],
+                               QStringLiteral("is not VOLTS,AMPS such as 30,3"));
+            o.rating = LaunchOptions::Rating{parts[0], parts[1]};
+            return QString();
+        });
+    return {run, repeat, rating};
+}
+
+// The line's connection: the port, its settings, polling, the recording and
+// reconnection.
+QList<OptionRow> lineOptions() {
+    OptionRow poll = flag(QStringLiteral("poll"),
+                          QStringLiteral("Start polling once the port is open (needs --port)."),
+                          [](const QStringList&, LaunchOptions& o) {
+                              o.poll = true;
+                              return QString();
+                          });
+    poll.needs = QStringLiteral("port");
+    return {
+        valued(QStringLiteral("port"),
+               QStringLiteral("Open this port at start-up, as the port button does: COMn (1 to "
+                              "255) or a device path such as /dev/ttyUSB0."),
+               QStringLiteral("COMn|DEVICE"),
+               [](const QStringList& v, LaunchOptions& o) {
+                   const std::optional<QString> text = portText(v[0]);
+                   if (!text)
+                       return refusal(QStringLiteral("--port"), v[0],
+                                      QStringLiteral("is neither COMn (n from 1 to 255) nor an "
+                                                     "absolute device path such as /dev/ttyUSB0"));
+                   o.port = *text;
+                   return QString();
+               }),
+        valued(QStringLiteral("settings"),
+               QStringLiteral("Line settings for the four setting lists: baud rate, parity (N, O, "
+                              "E, S or M), data bits (5 to 8), stop bits (1, 1.5 or 2)."),
+               QStringLiteral("9600,N,8,1"),
+               [](const QStringList& v, LaunchOptions& o) {
+                   o.settings = lineTexts(v[0]);
+                   if (!o.settings)
+                       return refusal(QStringLiteral("--settings"), v[0],
+                                      QStringLiteral("is not BAUD,PARITY,DATA,STOP such as "
+                                                     "9600,N,8,1 (parity N, O, E, S or M; data "
+                                                     "bits 5 to 8; stop bits 1, 1.5 or 2)"));
+                   return QString();
+               }),
+        poll,
+        valued(QStringLiteral("record"),
+               QStringLiteral("Record to this CSV file from start-up; the file must not exist "
+                              "yet."),
+               QStringLiteral("FILE"),
+               [](const QStringList& v, LaunchOptions& o) {
+                   const QString name = QStringLiteral("--record");
+                   if (v[0].isEmpty() || hasControlCharacter(v[0]))
+                       return refusal(name, v[0], QStringLiteral("is not a file name"));
+                   const QFileInfo file(v[0]);
+                   if (file.exists() || file.isSymLink())
+                       return refusal(name, v[0],
+                                      QStringLiteral("exists already; give a new file name"));
+                   if (!file.dir().exists())
+                       return QStringLiteral("--record: the folder of ") + shown(v[0]) +
+                              QStringLiteral(" does not exist");
+                   o.recordPath = file.absoluteFilePath();
+                   return QString();
+               }),
+        flag(QStringLiteral("reconnect"),
+             QStringLiteral("Reopen the port every 2 s after the line is lost, and keep trying "
+                            "when it does not open at start-up."),
+             [](const QStringList&, LaunchOptions& o) {
+                 o.reconnect = true;
+                 return QString();
+             }),
+    };
+}
+
+// The metrics page and the script server.
+QList<OptionRow> remoteOptions() {
+    OptionRow metrics = valued(
+        QStringLiteral("metrics"),
+        QStringLiteral("Serve the readings for Prometheus at http://ADDRESS:PORT/metrics; "
+                       "--metrics alone serves on ") +
+            MetricsAddress().text() +
+            QStringLiteral(". Give an address other than loopback only on a trusted network."),
+        QStringLiteral("ADDRESS:PORT"), [](const QStringList& v, LaunchOptions& o) {
+            o.metrics = metricsAddress(v[0]);
+            if (!o.metrics)
+                return refusal(QStringLiteral("--metrics"), v[0],
+                               QStringLiteral("is not ADDRESS:PORT such as 127.0.0.1:9469 or "
+                                              "[::1]:9469 (port 1 to 65535)"));
+            return QString();
+        });
+    metrics.takes = Takes::ValueOrDefault;
+    metrics.bareValue = MetricsAddress().text();
+    OptionRow scpi = flag(
+        QStringLiteral("scpi"),
+        QStringLiteral("Serve SCPI script clients over TCP from start-up, on 127.0.0.1 and ::1, "
+                       "port ") +
+            QString::number(LaunchOptions::DefaultScpiPort) +
+            QStringLiteral(" or the one given as --scpi=PORT."),
+        [](const QStringList& v, LaunchOptions& o) {
+            o.scpiPort = portNumber(v[0]);
+            if (!o.scpiPort)
+                return refusal(QStringLiteral("--scpi"), v[0],
+                               QStringLiteral("is not a port from 1 to 65535"));
+            return QString();
+        });
+    scpi.takes = Takes::ValueAfterEquals;
+    scpi.bareValue = QString::number(LaunchOptions::DefaultScpiPort);
+    scpi.once = true;
+    OptionRow listen = valued(
+        QStringLiteral("scpi-listen"),
+        QStringLiteral("With --scpi, also listen on this address (repeatable). The protocol has "
+                       "no authentication: whoever reaches the port drives the supply."),
+        QStringLiteral("ADDRESS"), [](const QStringList& values, LaunchOptions& o) {
+            for (const QString& value : values) {
+                const std::optional<QString> address = addressLiteral(value);
+                if (!address)
+                    return refusal(QStringLiteral("--scpi-listen"), value,
+                                   QStringLiteral("is not an IP address"));
+                o.scpiListen.append(*address);
+            }
+            return QString();
+        });
+    listen.once = false;
+    listen.needs = QStringLiteral("scpi");
+    return {metrics, scpi, listen};
+}
+
+QList<OptionRow> optionTable(const Program& program) {
+    QList<OptionRow> rows = lineOptions() + remoteOptions();
+    rows << valued(QStringLiteral("lang"),
+                   QStringLiteral("The panel's language: en for English, zh for Chinese. Without "
+                                  "it the panel speaks English when the locale's language is "
+                                  "English (LANGUAGE, LC_ALL, LC_MESSAGES, LANG), and Chinese "
+                                  "otherwise."),
+                   QStringLiteral("en|zh"), [](const QStringList& v, LaunchOptions& o) {
+                       o.language = v[0].toLower();
+                       if (o.language != QLatin1String("en") && o.language != QLatin1String("zh"))
+                           return refusal(QStringLiteral("--lang"), v[0],
+                                          QStringLiteral("is neither en nor zh"));
+                       return QString();
+                   });
+    rows << valued(
+        QStringLiteral("output-timer"),
+        QStringLiteral("Switch the output off once it has been on for this long: whole hours, "
+                       "minutes and seconds such as 90s, 15m, 2h or 1h30m, at most a week."),
+        QStringLiteral("DURATION"), [](const QStringList& v, LaunchOptions& o) {
+            o.outputTimer = DurationText::parse(v[0]);
+            if (!o.outputTimer)
+                return refusal(QStringLiteral("--output-timer"), v[0],
+                               QStringLiteral("is not a duration such as 90s, 15m, 2h or 1h30m "
+                                              "(above zero, at most a week)"));
+            return QString();
+        });
+    if (program.takesRuns)
+        rows << runOptions();
+    return rows;
+}
+
+// The arguments as Qt's parser is to see them, and the values of the options
+// whose value only follows "=" (by option name, one per use, empty for a bare
+// use).
+QStringList forQtParser(QStringList arguments, const QList<OptionRow>& rows,
+                        QHash<QString, QStringList>& afterEquals) {
+    for (qsizetype i = 1; i < arguments.size(); ++i) {
+        if (arguments[i] == QLatin1String("--"))
+            break;
+        for (const OptionRow& row : rows) {
+            const QString name = row.name();
+            if (row.takes == Takes::ValueOrDefault && arguments[i] == name) {
+                arguments[i] = name + u'=' + row.bareValue;
+            } else if (row.takes == Takes::ValueAfterEquals &&
+                       (arguments[i] == name || arguments[i].startsWith(name + u'='))) {
+                afterEquals[name].append(arguments[i] == name ? row.bareValue
+                                                              : arguments[i].mid(name.size() + 1));
+                arguments[i] = name;
+            }
+        }
     }
-    if (parser.isSet(repeat)) {
-        if (o.runPath.isEmpty())
-            return failure(QStringLiteral("--repeat needs --run"));
-        const QString value = parser.value(repeat);
-        bool ok = false;
-        const int times = value.toInt(&ok);
-        if (value.compare(QLatin1String("endless"), Qt::CaseInsensitive) == 0)
-            o.repeat = 0;
-        else if (isWholeNumber(value) && ok && times >= 1 && times <= 9999)
-            o.repeat = times;
-        else
-            return failure(QStringLiteral("--repeat: ") + shown(value) +
-                           QStringLiteral(" is neither a count from 1 to 9999 nor endless"));
+    return arguments;
+}
+
+CommandLine failure(const QString& message) {
+    CommandLine line;
+    line.outcome = CommandLine::Outcome::Error;
+    line.message = message;
+    return line;
+}
+
+CommandLine answer(CommandLine::Outcome outcome, const QString& message) {
+    CommandLine line;
+    line.outcome = outcome;
+    line.message = message;
+    return line;
+}
+
+// One row's values as given: a value each, one empty text per use of an
+// option without one, or what forQtParser took off.
+QStringList valuesOf(const OptionRow& row, const QCommandLineParser& parser,
+                     const QHash<QString, QStringList>& afterEquals) {
+    switch (row.takes) {
+    case Takes::Value:
+    case Takes::ValueOrDefault:
+        return parser.values(row.option);
+    case Takes::ValueAfterEquals:
+        return afterEquals.value(row.name());
+    case Takes::Nothing:
+        break;
     }
-    if (parser.isSet(rating)) {
-        const QStringList parts = parser.value(rating).split(u',');
-        if (parts.size() != 2 || !isRating(parts[0]) || !isRating(parts[1]))
-            return failure(QStringLiteral("--rating: ") + shown(parser.value(rating)) +
-                           QStringLiteral(" is not VOLTS,AMPS such as 30,3"));
-        o.rating = LaunchOptions::Rating{parts[0], parts[1]};
+    const QString name = row.option.names().constFirst();
+    return QStringList(parser.optionNames().count(name), QString());
+}
+
+// Every given option read through its row, then what each needs.
+CommandLine readRows(const QList<OptionRow>& rows, const QCommandLineParser& parser,
+                     const QHash<QString, QStringList>& afterEquals, const Program& program) {
+    CommandLine line;
+    QStringList given;
+    for (const OptionRow& row : rows) {
+        const QStringList values = valuesOf(row, parser, afterEquals);
+        if (values.isEmpty())
+            continue;
+        if (row.once && values.size() > 1)
+            return failure(row.name() + QStringLiteral(" is given more than once"));
+        for (const QString& value : values)
+            if (value.size() > kMaxValueLength)
+                return failure(row.name() + QStringLiteral(": the value is too long"));
+        const QString refused = row.read(values, line.options);
+        if (!refused.isEmpty())
+            return failure(refused);
+        given << row.option.names().constFirst();
     }
-    if (!o.runPath.isEmpty() && !o.rating)
-        return failure(QStringLiteral("--run needs --rating: every step is checked against the "
-                                      "supply's rating"));
-    return std::nullopt;
+    if (program.needsPort && line.options.port.isEmpty())
+        return failure(QStringLiteral("--port is needed: name the supply's port"));
+    for (const OptionRow& row : rows)
+        if (!row.needs.isEmpty() && given.contains(row.option.names().constFirst()) &&
+            !given.contains(row.needs))
+            return failure(
+                row.name() + QStringLiteral(" needs --") + row.needs +
+                (row.needsWhy.isEmpty() ? QString() : QStringLiteral(": ") + row.needsWhy));
+    return line;
+}
+
+CommandLine parsed(const QStringList& givenArguments, const Program& program) {
+    const QList<OptionRow> rows = optionTable(program);
+    QCommandLineParser parser;
+    parser.setApplicationDescription(program.description);
+    const QCommandLineOption help = parser.addHelpOption();
+    const QCommandLineOption version = parser.addVersionOption();
+    for (const OptionRow& row : rows)
+        parser.addOption(row.option);
+
+    QHash<QString, QStringList> afterEquals;
+    if (!parser.parse(forQtParser(givenArguments, rows, afterEquals)))
+        return failure(parser.errorText());
+    // Qt's parser adds --help-all beside --help; the panel has no options of
+    // Qt's own to show, so both give the same help.
+    if (parser.isSet(help) || parser.isSet(QStringLiteral("help-all"))) {
+        // Qt names the program by the path it was started with, or not at
+        // all before the application exists: the help names it by its name.
+        const QString text = parser.helpText();
+        return answer(CommandLine::Outcome::Help, QStringLiteral("Usage: ") + program.name +
+                                                      QStringLiteral(" [options]") +
+                                                      text.mid(text.indexOf(u'\n')));
+    }
+    if (parser.isSet(version))
+        return answer(CommandLine::Outcome::Version,
+                      program.name + u' ' + QStringLiteral(VELMOR_VERSION) + u'\n');
+    if (!parser.positionalArguments().isEmpty())
+        return failure(QStringLiteral("unexpected argument ") +
+                       shown(parser.positionalArguments().constFirst()));
+    return readRows(rows, parser, afterEquals, program);
 }
 
 } // namespace
@@ -255,199 +539,11 @@ Program Program::headless() {
             true, true};
 }
 
-CommandLine CommandLine::parse(const QStringList& givenArguments, const Program& program) {
-    CommandLine line = parsed(withOptionalValues(givenArguments), program);
+CommandLine CommandLine::parse(const QStringList& arguments, const Program& program) {
+    CommandLine line = parsed(arguments, program);
     line.program = program;
     return line;
 }
-
-namespace {
-
-CommandLine parsed(const QStringList& arguments, const Program& program) {
-    QCommandLineParser parser;
-    parser.setApplicationDescription(program.description);
-    const QCommandLineOption help = parser.addHelpOption();
-    const QCommandLineOption version = parser.addVersionOption();
-    const QCommandLineOption port(
-        QStringLiteral("port"),
-        QStringLiteral("Open this port at start-up, as the port button does: COMn (1 to 255) or "
-                       "a device path such as /dev/ttyUSB0."),
-        QStringLiteral("COMn|DEVICE"));
-    const QCommandLineOption settings(
-        QStringLiteral("settings"),
-        QStringLiteral("Line settings for the four setting lists: baud rate, parity (N, O, E, S "
-                       "or M), data bits (5 to 8), stop bits (1, 1.5 or 2)."),
-        QStringLiteral("9600,N,8,1"));
-    const QCommandLineOption poll(QStringLiteral("poll"),
-                                  QStringLiteral("Start polling once the port is open (needs "
-                                                 "--port)."));
-    const QCommandLineOption record(
-        QStringLiteral("record"),
-        QStringLiteral("Record to this CSV file from start-up; the file must not exist yet."),
-        QStringLiteral("FILE"));
-    const QCommandLineOption reconnect(
-        QStringLiteral("reconnect"),
-        QStringLiteral("Reopen the port every 2 s after the line is lost, and keep trying when "
-                       "it does not open at start-up."));
-    const QCommandLineOption metrics(
-        QStringLiteral("metrics"),
-        QStringLiteral("Serve the readings for Prometheus at http://ADDRESS:PORT/metrics; "
-                       "--metrics alone serves on ") +
-            MetricsAddress().text() +
-            QStringLiteral(". Give an address other than loopback only on a trusted network."),
-        QStringLiteral("ADDRESS:PORT"));
-    const QCommandLineOption scpi(
-        QStringLiteral("scpi"),
-        QStringLiteral("Serve SCPI script clients over TCP from start-up, on 127.0.0.1 and ::1, "
-                       "port ") +
-            QString::number(LaunchOptions::DefaultScpiPort) +
-            QStringLiteral(" or the one given as --scpi=PORT."));
-    const QCommandLineOption scpiListen(
-        QStringLiteral("scpi-listen"),
-        QStringLiteral("With --scpi, also listen on this address (repeatable). The protocol has "
-                       "no authentication: whoever reaches the port drives the supply."),
-        QStringLiteral("ADDRESS"));
-    const QCommandLineOption lang(
-        QStringLiteral("lang"),
-        QStringLiteral("The panel's language: en for English, zh for Chinese. Without it the "
-                       "panel speaks English when the locale's language is English (LANGUAGE, "
-                       "LC_ALL, LC_MESSAGES, LANG), and Chinese otherwise."),
-        QStringLiteral("en|zh"));
-    parser.addOptions({port, settings, poll, record, reconnect, metrics, scpi, scpiListen, lang});
-    const QCommandLineOption run(QStringLiteral("run"),
-                                 QStringLiteral("Run this list of setpoints (CSV: voltage_V,"
-                                                "current_A,dwell_s,output) once the port is "
-                                                "open; the output is off at its end."),
-                                 QStringLiteral("FILE"));
-    const QCommandLineOption repeat(
-        QStringLiteral("repeat"),
-        QStringLiteral("Run the list N times (1 to 9999) or endless; 1 without it."),
-        QStringLiteral("N|endless"));
-    const QCommandLineOption rating(
-        QStringLiteral("rating"),
-        QStringLiteral("The supply's rated voltage and current, such as 30,3: the limits every "
-                       "step of the list must keep, as the panel's rating lists set them."),
-        QStringLiteral("VOLTS,AMPS"));
-    if (program.takesRuns)
-        parser.addOptions({run, repeat, rating});
-
-    QStringList scpiPorts;
-    if (!parser.parse(withoutScpiPort(arguments, scpiPorts)))
-        return failure(parser.errorText());
-    // Qt's parser adds --help-all beside --help; the panel has no options of
-    // Qt's own to show, so both give the same help.
-    if (parser.isSet(help) || parser.isSet(QStringLiteral("help-all"))) {
-        CommandLine line;
-        line.outcome = CommandLine::Outcome::Help;
-        // Qt names the program by the path it was started with, or not at
-        // all before the application exists: the help names it by its name.
-        const QString help = parser.helpText();
-        line.message = QStringLiteral("Usage: ") + program.name + QStringLiteral(" [options]") +
-                       help.mid(help.indexOf(u'\n'));
-        return line;
-    }
-    if (parser.isSet(version)) {
-        CommandLine line;
-        line.outcome = CommandLine::Outcome::Version;
-        line.message = program.name + u' ' + QStringLiteral(VELMOR_VERSION) + u'\n';
-        return line;
-    }
-    if (!parser.positionalArguments().isEmpty())
-        return failure(QStringLiteral("unexpected argument ") +
-                       shown(parser.positionalArguments().constFirst()));
-    QList<QCommandLineOption> single{port, settings, record, metrics, lang};
-    if (program.takesRuns)
-        single << run << repeat << rating;
-    for (const QCommandLineOption& option : single) {
-        const QString name = QStringLiteral("--") + option.names().constFirst();
-        if (parser.values(option).size() > 1)
-            return failure(name + QStringLiteral(" is given more than once"));
-        for (const QString& value : parser.values(option))
-            if (value.size() > kMaxValueLength)
-                return failure(name + QStringLiteral(": the value is too long"));
-    }
-
-    CommandLine line;
-    LaunchOptions& o = line.options;
-    if (parser.isSet(port)) {
-        const std::optional<QString> text = portText(parser.value(port));
-        if (!text)
-            return failure(QStringLiteral("--port: ") + shown(parser.value(port)) +
-                           QStringLiteral(" is neither COMn (n from 1 to 255) nor an absolute "
-                                          "device path such as /dev/ttyUSB0"));
-        o.port = *text;
-    }
-    if (parser.isSet(settings)) {
-        o.settings = lineTexts(parser.value(settings));
-        if (!o.settings)
-            return failure(QStringLiteral("--settings: ") + shown(parser.value(settings)) +
-                           QStringLiteral(" is not BAUD,PARITY,DATA,STOP such as 9600,N,8,1 "
-                                          "(parity N, O, E, S or M; data bits 5 to 8; stop bits "
-                                          "1, 1.5 or 2)"));
-    }
-    if (program.needsPort && o.port.isEmpty())
-        return failure(QStringLiteral("--port is needed: name the supply's port"));
-    o.poll = parser.isSet(poll);
-    if (o.poll && o.port.isEmpty())
-        return failure(QStringLiteral("--poll needs --port"));
-    if (parser.isSet(record)) {
-        const QString value = parser.value(record);
-        if (value.isEmpty() || hasControlCharacter(value))
-            return failure(QStringLiteral("--record: ") + shown(value) +
-                           QStringLiteral(" is not a file name"));
-        const QFileInfo file(value);
-        if (file.exists() || file.isSymLink())
-            return failure(QStringLiteral("--record: ") + shown(value) +
-                           QStringLiteral(" exists already; give a new file name"));
-        if (!file.dir().exists())
-            return failure(QStringLiteral("--record: the folder of ") + shown(value) +
-                           QStringLiteral(" does not exist"));
-        o.recordPath = file.absoluteFilePath();
-    }
-    o.reconnect = parser.isSet(reconnect);
-    if (parser.isSet(metrics)) {
-        o.metrics = metricsAddress(parser.value(metrics));
-        if (!o.metrics)
-            return failure(QStringLiteral("--metrics: ") + shown(parser.value(metrics)) +
-                           QStringLiteral(" is not ADDRESS:PORT such as 127.0.0.1:9469 or "
-                                          "[::1]:9469 (port 1 to 65535)"));
-    }
-    if (parser.isSet(lang)) {
-        o.language = parser.value(lang).toLower();
-        if (o.language != QLatin1String("en") && o.language != QLatin1String("zh"))
-            return failure(QStringLiteral("--lang: ") + shown(parser.value(lang)) +
-                           QStringLiteral(" is neither en nor zh"));
-    }
-    if (program.takesRuns) {
-        const std::optional<CommandLine> refused = readRun(parser, run, repeat, rating, o);
-        if (refused)
-            return *refused;
-    }
-    if (parser.optionNames().count(QStringLiteral("scpi")) > 1)
-        return failure(QStringLiteral("--scpi is given more than once"));
-    if (parser.isSet(scpi)) {
-        o.scpiPort = LaunchOptions::DefaultScpiPort;
-        if (!scpiPorts.isEmpty()) {
-            o.scpiPort = scpiPortText(scpiPorts.constFirst());
-            if (!o.scpiPort)
-                return failure(QStringLiteral("--scpi: ") + shown(scpiPorts.constFirst()) +
-                               QStringLiteral(" is not a port from 1 to 65535"));
-        }
-    }
-    for (const QString& value : parser.values(scpiListen)) {
-        const std::optional<QString> address =
-            value.size() > kMaxValueLength ? std::nullopt : addressLiteral(value);
-        if (!address)
-            return failure(QStringLiteral("--scpi-listen: ") + shown(value) +
-                           QStringLiteral(" is not an IP address"));
-        o.scpiListen.append(*address);
-    }
-    if (!o.scpiListen.isEmpty() && !o.scpiPort)
-        return failure(QStringLiteral("--scpi-listen needs --scpi"));
-    return line;
-}
-
-} // namespace
 
 int CommandLine::finish() const {
     switch (outcome) {

@@ -4,6 +4,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <chrono>
 #include <optional>
 
 // Where the metrics page is served.
@@ -53,6 +54,8 @@ struct LaunchOptions {
         QString current;
     };
     std::optional<Rating> rating;
+    // Switch the output off once it has been on this long (1 s to a week).
+    std::optional<std::chrono::seconds> outputTimer;
 };
 
 // The program whose command line is read: its name and the first line of
@@ -70,10 +73,11 @@ struct Program {
     static Program headless();
 };
 
-// The command line read with QCommandLineParser:
+// The command line read with QCommandLineParser, from a table of options:
 //   PROGRAM [--port COMn|DEVICE] [--settings 9600,N,8,1] [--poll]
 //           [--record FILE] [--reconnect] [--metrics[=ADDRESS:PORT]]
 //           [--scpi[=PORT]] [--scpi-listen ADDRESS]... [--lang en|zh]
+//           [--output-timer DURATION]
 //           and, for the headless program, [--run FILE [--repeat N|endless]]
 //           [--rating VOLTS,AMPS]
 // plus --help and --version. Everything on it is checked before anything

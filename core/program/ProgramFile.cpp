@@ -7,12 +7,15 @@
 #include <QSaveFile>
 #include <QStringDecoder>
 
+#include <algorithm>
+#include <variant>
+
 namespace {
 
 using Kind = ProgramFile::Problem::Kind;
 
 ProgramFile::Result failure(Kind kind, int line = 0, int column = 0, QString detail = {}) {
-    return {{}, ProgramFile::Problem{kind, line, column, std::move(detail)}};
+    return {{}, ProgramFile::Problem{kind, line, column, std::move(detail)}, false};
 }
 
 // The fields of a line with blanks around them dropped and empty trailing
@@ -29,10 +32,60 @@ std::optional<QStringList> fieldsOf(QStringView line) {
     return fields;
 }
 
+// The number of columns a header line names (4, or 5 with "until"); 0 when
+// the line is no header.
+int headerColumns(const std::optional<QStringList>& fields) {
+    if (!fields)
+        return 0;
+    const QStringList names = ProgramFile::header(true).split(u',');
+    if (fields->size() < names.size() - 1 || fields->size() > names.size())
+        return 0;
+    for (int c = 0; c < fields->size(); ++c)
+        if (fields->at(c).compare(names[c], Qt::CaseInsensitive) != 0)
+            return 0;
+    return int(fields->size());
+}
+
+// One step's line under a header of `columns` columns: a spreadsheet leaves
+// an empty "until" off the end of the line.
+std::variant<ProgramStep, ProgramFile::Problem> stepOf(const std::optional<QStringList>& fields,
+                                                       int line, int columns) {
+    const auto problem = [line](Kind kind, int column = 0) {
+        return ProgramFile::Problem{kind, line, column, {}};
+    };
+    if (!fields || fields->size() < 4 || fields->size() > columns)
+        return ProgramFile::Problem{Kind::ColumnCount, line, 0, ProgramFile::header(columns == 5)};
+    ProgramStep step;
+    double* const numbers[] = {&step.voltage, &step.current, &step.dwellSeconds};
+    for (int c = 0; c < 3; ++c) {
+        const std::optional<double> value = NumberText::parseDecimal(fields->at(c));
+        if (!value)
+            return problem(Kind::NotANumber, c + 1);
+        *numbers[c] = *value;
+    }
+    if (!ProgramLimits::dwellAllowed(step.dwellSeconds))
+        return problem(Kind::Dwell, 3);
+    const QString& output = fields->at(3);
+    if (output.compare(QLatin1String("on"), Qt::CaseInsensitive) == 0)
+        step.output = OutputState::On;
+    else if (output.compare(QLatin1String("off"), Qt::CaseInsensitive) == 0)
+        step.output = OutputState::Off;
+    else
+        return problem(Kind::Output, 4);
+    const QString until = fields->value(4);
+    if (!until.isEmpty()) {
+        step.until = StepCondition::parse(until);
+        if (!step.until)
+            return problem(Kind::Condition, 5);
+    }
+    return step;
+}
+
 } // namespace
 
-QString ProgramFile::header() {
-    return QStringLiteral("voltage_V,current_A,dwell_s,output");
+QString ProgramFile::header(bool withUntil) {
+    return withUntil ? QStringLiteral("voltage_V,current_A,dwell_s,output,until")
+                     : QStringLiteral("voltage_V,current_A,dwell_s,output");
 }
 
 ProgramFile::Result ProgramFile::parse(const QByteArray& bytes) {
@@ -46,7 +99,7 @@ ProgramFile::Result ProgramFile::parse(const QByteArray& bytes) {
         text.remove(0, 1);
 
     Result result;
-    bool headerSeen = false;
+    int columns = 0;
     int number = 0;
     for (QStringView line : QStringView(text).split(u'\n')) {
         ++number;
@@ -57,40 +110,21 @@ ProgramFile::Result ProgramFile::parse(const QByteArray& bytes) {
         const std::optional<QStringList> fields = fieldsOf(line);
         if (fields && fields->size() == 1 && fields->first().isEmpty())
             continue;
-        if (!headerSeen) {
-            const QStringList expected = header().split(u',');
-            if (!fields || fields->size() != expected.size())
+        if (columns == 0) {
+            columns = headerColumns(fields);
+            if (columns == 0)
                 return failure(Kind::NoHeader, number);
-            for (int c = 0; c < expected.size(); ++c)
-                if (fields->at(c).compare(expected[c], Qt::CaseInsensitive) != 0)
-                    return failure(Kind::NoHeader, number);
-            headerSeen = true;
+            result.withUntil = columns == 5;
             continue;
         }
-        if (!fields || fields->size() != 4)
-            return failure(Kind::ColumnCount, number);
-        ProgramStep step;
-        double* const numbers[] = {&step.voltage, &step.current, &step.dwellSeconds};
-        for (int c = 0; c < 3; ++c) {
-            const std::optional<double> value = NumberText::parseDecimal(fields->at(c));
-            if (!value)
-                return failure(Kind::NotANumber, number, c + 1);
-            *numbers[c] = *value;
-        }
-        if (!ProgramLimits::dwellAllowed(step.dwellSeconds))
-            return failure(Kind::Dwell, number, 3);
-        const QString& output = fields->at(3);
-        if (output.compare(QLatin1String("on"), Qt::CaseInsensitive) == 0)
-            step.output = OutputState::On;
-        else if (output.compare(QLatin1String("off"), Qt::CaseInsensitive) == 0)
-            step.output = OutputState::Off;
-        else
-            return failure(Kind::Output, number, 4);
+        std::variant<ProgramStep, Problem> step = stepOf(fields, number, columns);
+        if (auto* problem = std::get_if<Problem>(&step))
+            return {{}, std::move(*problem), false};
         if (int(result.steps.size()) == ProgramLimits::MaxSteps)
             return failure(Kind::TooManySteps, number);
-        result.steps.push_back(step);
+        result.steps.push_back(std::get<ProgramStep>(std::move(step)));
     }
-    if (!headerSeen)
+    if (columns == 0)
         return failure(Kind::NoHeader, 1);
     if (result.steps.empty())
         return failure(Kind::NoSteps);
@@ -109,19 +143,27 @@ ProgramFile::Result ProgramFile::read(const QString& path) {
     return parse(bytes);
 }
 
-QByteArray ProgramFile::text(const ProgramSteps& steps) {
-    QByteArray bytes = header().toUtf8() + '\n';
-    for (const ProgramStep& step : steps)
-        bytes += CsvFormat::line(
-            {CsvFormat::numberText(step.voltage), CsvFormat::numberText(step.current),
-             CsvFormat::numberText(step.dwellSeconds), CsvFormat::outputText(step.output)});
+QByteArray ProgramFile::text(const ProgramSteps& steps, bool withUntil) {
+    // A condition is never dropped for the sake of the older form.
+    withUntil = withUntil || std::any_of(steps.begin(), steps.end(),
+                                         [](const ProgramStep& step) { return step.until; });
+    QByteArray bytes = header(withUntil).toUtf8() + '\n';
+    for (const ProgramStep& step : steps) {
+        QStringList fields{CsvFormat::numberText(step.voltage), CsvFormat::numberText(step.current),
+                           CsvFormat::numberText(step.dwellSeconds),
+                           CsvFormat::outputText(step.output)};
+        if (withUntil)
+            fields.append(step.until ? step.until->text() : QString());
+        bytes += CsvFormat::line(fields);
+    }
     return bytes;
 }
 
-bool ProgramFile::write(const QString& path, const ProgramSteps& steps, QString* error) {
+bool ProgramFile::write(const QString& path, const ProgramSteps& steps, QString* error,
+                        bool withUntil) {
     // The old file stays whole until the new one is complete.
     QSaveFile file(path);
-    const QByteArray bytes = text(steps);
+    const QByteArray bytes = text(steps, withUntil);
     if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit()) {
         if (error)
             *error = file.errorString();
@@ -131,7 +173,6 @@ bool ProgramFile::write(const QString& path, const ProgramSteps& steps, QString*
 }
 
 QString ProgramFile::describe(const Problem& problem) {
-    const QString columns = header();
     switch (problem.kind) {
     case Kind::Unreadable:
         return tr("无法读取文件：%1").arg(problem.detail);
@@ -140,9 +181,9 @@ QString ProgramFile::describe(const Problem& problem) {
     case Kind::NotUtf8:
         return tr("文件不是 UTF-8 文本");
     case Kind::NoHeader:
-        return tr("第 %1 行：第一行应为 %2").arg(problem.line).arg(columns);
+        return tr("第 %1 行：第一行应为 %2").arg(problem.line).arg(header());
     case Kind::ColumnCount:
-        return tr("第 %1 行：应有四列 %2").arg(problem.line).arg(columns);
+        return tr("第 %1 行：列应为 %2").arg(problem.line).arg(problem.detail);
     case Kind::NotANumber:
         return tr("第 %1 行第 %2 列：不是数字（小数点用 .）").arg(problem.line).arg(problem.column);
     case Kind::Dwell:
@@ -158,6 +199,10 @@ QString ProgramFile::describe(const Problem& problem) {
         return tr("文件中没有步骤");
     case Kind::LineTooLong:
         return tr("第 %1 行：行太长").arg(problem.line);
+    case Kind::Condition:
+        return tr("第 %1 行第 %2 列：结束条件应为空，或 I<数、I>数、V<数、V>数 之一（如 I<0.05）")
+            .arg(problem.line)
+            .arg(problem.column);
     }
     return QString();
 }

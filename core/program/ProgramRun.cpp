@@ -1,5 +1,7 @@
 #include "ProgramRun.h"
 
+#include "record/CsvFormat.h"
+#include "supply/PollingCycle.h"
 #include "supply/SupplyLink.h"
 
 #include <QDateTime>
@@ -11,9 +13,17 @@ ProgramRun::ProgramRun(SupplyLink& link, QObject* parent) : QObject(parent), lin
     timer_.setSingleShot(true);
     // A step's commands leave on time, not within the coarse timer's 5 %.
     timer_.setTimerType(Qt::PreciseTimer);
-    connect(&timer_, &QTimer::timeout, this, [this] { next(); });
+    connect(&timer_, &QTimer::timeout, this, [this] { dwellOver(); });
     connect(&link_.model(), &SupplyModel::linkEvent, this,
             [this](LinkEvent event) { linkChanged(event); });
+    connect(&link_.polling(), &PollingCycle::ticked, this, [this] {
+        if (isActive())
+            conditionArmed_ = true;
+    });
+    connect(&link_.model(), &SupplyModel::changed, this,
+            [this](Quantity quantity, const QVariant& value) {
+                readingIn(quantity, value.toDouble());
+            });
 }
 
 ProgramRun::~ProgramRun() {
@@ -66,10 +76,15 @@ qint64 ProgramRun::stepMsecs(int index) const {
     return std::llround(program_.steps[size_t(index)].dwellSeconds * 1000.0);
 }
 
+QString ProgramRun::stepText() const {
+    return QStringLiteral("run step %1/%2").arg(index_ + 1).arg(program_.steps.size());
+}
+
 void ProgramRun::runStep() {
     dueMs_ = nextDueMs_;
+    conditionArmed_ = false;
     const ProgramStep& step = program_.steps[size_t(index_)];
-    note(QStringLiteral("run step %1/%2").arg(index_ + 1).arg(program_.steps.size()));
+    note(stepText());
     emit stepStarted(index_, pass_);
     // The output never carries the setpoints of a step it is to be off in:
     // an off step switches off first, an on step switches on last.
@@ -98,6 +113,30 @@ void ProgramRun::runStep() {
     }
     nextDueMs_ = dueMs_ + stepMsecs(index_);
     timer_.start(int(std::max<qint64>(0, nextDueMs_ - clock_.elapsed())));
+}
+
+void ProgramRun::dwellOver() {
+    if (state_ != State::Running)
+        return;
+    // A step that could have ended on its condition says that it did not.
+    const ProgramStep& step = program_.steps[size_t(index_)];
+    if (step.until)
+        note(stepText() + QStringLiteral(" ended dwell ") +
+             CsvFormat::numberText(step.dwellSeconds) + QStringLiteral(" s"));
+    next();
+}
+
+void ProgramRun::readingIn(Quantity quantity, double value) {
+    if (state_ != State::Running || !conditionArmed_)
+        return;
+    const std::optional<StepCondition>& until = program_.steps[size_t(index_)].until;
+    if (!until || until->quantity != quantity || !until->metBy(value))
+        return;
+    timer_.stop();
+    note(stepText() + QStringLiteral(" ended ") + until->metText(value));
+    // The next step is due now: the time left counts from here.
+    nextDueMs_ = clock_.elapsed();
+    next();
 }
 
 void ProgramRun::next() {

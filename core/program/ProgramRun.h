@@ -11,7 +11,8 @@ class SupplyLink;
 
 // Steps the supply through a list: each step's voltage, current and output
 // go out through the operator's own commands (the set buttons' test, the
-// same commands and polling steps), then the step's dwell passes. Polling,
+// same commands and polling steps), then the step's dwell passes, or the
+// step ends early on its condition (see StepCondition). Polling,
 // the read-outs, a recording and the trend go on as for commands by hand;
 // the run's events reach a recording as notes of the supply model.
 //
@@ -78,6 +79,9 @@ private:
     void note(const QString& text);
     void switchOff();
     void linkChanged(LinkEvent event);
+    void readingIn(Quantity quantity, double value);
+    void dwellOver();
+    QString stepText() const;
     qint64 stepMsecs(int index) const;
 
     SupplyLink& link_;
@@ -94,6 +98,10 @@ private:
     qint64 dueMs_ = 0;
     qint64 nextDueMs_ = 0;
     qint64 pausedAtMs_ = 0;
+    // The step's condition judges readings only once a polling query went
+    // out after its commands: an answer already on its way tells of the
+    // step before.
+    bool conditionArmed_ = false;
     // A run ended by a closed or lost port: the output goes off once the line
     // is open again.
     bool offWhenOpen_ = false;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "StepCondition.h"
 #include "supply/SupplyModel.h"
 
 #include <optional>
@@ -8,16 +9,18 @@
 struct SetpointLimits;
 
 // One step of a programmed run: the supply is set to the voltage and current
-// with the output as given, and stays so for the dwell time.
+// with the output as given, and stays so for the dwell time, or until its
+// condition is met when it has one (the dwell is then the longest it takes).
 struct ProgramStep {
     double voltage = 0.0;      // V
     double current = 0.0;      // A
     double dwellSeconds = 1.0; // s
     OutputState output = OutputState::On;
+    std::optional<StepCondition> until{};
 
     bool operator==(const ProgramStep& other) const {
         return voltage == other.voltage && current == other.current &&
-               dwellSeconds == other.dwellSeconds && output == other.output;
+               dwellSeconds == other.dwellSeconds && output == other.output && until == other.until;
     }
 };
 

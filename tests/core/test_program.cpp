@@ -5,6 +5,10 @@
 #include "supply/SupplyLink.h"
 #include "support/ScriptedSerialControl.h"
 
+#include <rapidcheck.h>
+#include <rapidcheck/state.h>
+
+#include <QElapsedTimer>
 #include <QSignalSpy>
 #include <QtTest>
 
@@ -45,6 +49,116 @@ ProgramStep step(double v, double i, double dwell = 0.1, OutputState out = Outpu
     return {v, i, dwell, out};
 }
 
+ProgramStep until(ProgramStep step, const char* condition) {
+    step.until = StepCondition::parse(QString::fromLatin1(condition));
+    return step;
+}
+
+// One polling tick that sends its query: the tick after an unanswered query
+// waits once for the reply.
+void tick(Bench& bench) {
+    const qsizetype before = bench.comm->writes.size();
+    for (int i = 0; i < 2 && bench.comm->writes.size() == before; ++i)
+        bench.link.polling().SysTickTimer_Timer();
+    QVERIFY(bench.comm->writes.size() > before);
+}
+
+// The model of a run whose steps all end on their conditions (their dwells
+// are far away): which step, whether a query went out since its commands,
+// whether paused.
+struct ConditionModel {
+    std::vector<StepCondition> conditions;
+    size_t index = 0;
+    bool armed = false;
+    bool paused = false;
+    bool active() const { return index < conditions.size(); }
+};
+
+struct ConditionBench {
+    Bench bench;
+    ProgramRun run{bench.link};
+};
+
+using ConditionCommand = rc::state::Command<ConditionModel, ConditionBench>;
+
+void checkAgainst(const ConditionModel& model, const ConditionBench& sut) {
+    RC_ASSERT(sut.run.isActive() == model.active());
+    if (model.active()) {
+        RC_ASSERT(size_t(sut.run.stepIndex()) == model.index);
+        RC_ASSERT((sut.run.state() == ProgramRun::State::Paused) == model.paused);
+    }
+}
+
+struct TickCommand : ConditionCommand {
+    void apply(ConditionModel& model) const override {
+        if (model.active())
+            model.armed = true;
+    }
+    void run(const ConditionModel& model, ConditionBench& sut) const override {
+        const qsizetype before = sut.bench.comm->writes.size();
+        for (int i = 0; i < 2 && sut.bench.comm->writes.size() == before; ++i)
+            sut.bench.link.polling().SysTickTimer_Timer();
+        ConditionModel next = model;
+        apply(next);
+        checkAgainst(next, sut);
+    }
+    void show(std::ostream& os) const override { os << "tick"; }
+};
+
+struct ReadingCommand : ConditionCommand {
+    bool current = *rc::gen::arbitrary<bool>();
+    double value = *rc::gen::element(0.0, 0.49, 0.5, 0.51, 1.0, 11.9, 12.0, 12.1, 30.0);
+
+    Quantity quantity() const {
+        return current ? Quantity::MeasuredCurrent : Quantity::MeasuredVoltage;
+    }
+    void apply(ConditionModel& model) const override {
+        if (!model.active() || model.paused || !model.armed)
+            return;
+        const StepCondition& condition = model.conditions[model.index];
+        if (condition.quantity == quantity() && condition.metBy(value)) {
+            ++model.index;
+            model.armed = false;
+        }
+    }
+    void run(const ConditionModel& model, ConditionBench& sut) const override {
+        sut.bench.notes.clear();
+        sut.bench.link.model().setNumber(quantity(), value, QDateTime::currentDateTime());
+        ConditionModel next = model;
+        apply(next);
+        checkAgainst(next, sut);
+        // A step that ended says which reading ended it.
+        if (next.index != model.index)
+            RC_ASSERT(sut.bench.notes.value(0).endsWith(
+                QStringLiteral(" ended ") + model.conditions[model.index].metText(value)));
+        else
+            RC_ASSERT(sut.bench.notes.isEmpty());
+    }
+    void show(std::ostream& os) const override { os << (current ? "I " : "V ") << value; }
+};
+
+struct PauseCommand : ConditionCommand {
+    void apply(ConditionModel& model) const override { model.paused = model.active(); }
+    void run(const ConditionModel& model, ConditionBench& sut) const override {
+        sut.run.pause();
+        ConditionModel next = model;
+        apply(next);
+        checkAgainst(next, sut);
+    }
+    void show(std::ostream& os) const override { os << "pause"; }
+};
+
+struct ResumeCommand : ConditionCommand {
+    void apply(ConditionModel& model) const override { model.paused = false; }
+    void run(const ConditionModel& model, ConditionBench& sut) const override {
+        sut.run.resume();
+        ConditionModel next = model;
+        apply(next);
+        checkAgainst(next, sut);
+    }
+    void show(std::ostream& os) const override { os << "resume"; }
+};
+
 } // namespace
 
 class TestProgram : public QObject {
@@ -54,6 +168,12 @@ private slots:
     void listFile();
     void listFileRefusesTooMany();
     void listFileRoundTrip();
+    void untilColumn_data();
+    void untilColumn();
+    void untilColumnKeptOrLeftOutAsItCame_data();
+    void untilColumnKeptOrLeftOutAsItCame();
+    void stepEndsOnItsConditionOrItsDwell();
+    void conditionsJudgeOnlyFreshReadingsOfARunningStep();
     void rampFills();
     void limitsCheckAgreesWithTheSetButtons_data();
     void limitsCheckAgreesWithTheSetButtons();
@@ -142,6 +262,157 @@ void TestProgram::listFileRoundTrip() {
     QVERIFY(back.steps == steps);
     QCOMPARE(ProgramFile::read(dir.filePath(QStringLiteral("none.csv"))).problem->kind,
              ProgramFile::Problem::Kind::Unreadable);
+}
+
+void TestProgram::untilColumn_data() {
+    QTest::addColumn<QByteArray>("line");
+    QTest::addColumn<QString>("until"); // as written back; "-" for a refused line
+    QTest::addColumn<ProgramFile::Problem::Kind>("kind");
+    using K = ProgramFile::Problem::Kind;
+    QTest::newRow("current below") << QByteArray("12,1,5,on,I<0.05") << "I<0.05" << K::NoSteps;
+    QTest::newRow("voltage above, trailing zero")
+        << QByteArray("12,1,5,on,V>12.0") << "V>12" << K::NoSteps;
+    QTest::newRow("lower case, blanks, quoted")
+        << QByteArray("12,1,5,on,\" i > 1.5 \"") << "I>1.5" << K::NoSteps;
+    QTest::newRow("exponent") << QByteArray("12,1,5,on,V<3e0") << "V<3" << K::NoSteps;
+    QTest::newRow("empty") << QByteArray("12,1,5,on,") << "" << K::NoSteps;
+    QTest::newRow("left off by a spreadsheet") << QByteArray("12,1,5,on") << "" << K::NoSteps;
+    QTest::newRow("or equal") << QByteArray("12,1,5,on,I<=0.05") << "-" << K::Condition;
+    QTest::newRow("power") << QByteArray("12,1,5,on,P>10") << "-" << K::Condition;
+    QTest::newRow("no number") << QByteArray("12,1,5,on,V>") << "-" << K::Condition;
+    QTest::newRow("unit") << QByteArray("12,1,5,on,V>12V") << "-" << K::Condition;
+    QTest::newRow("equals") << QByteArray("12,1,5,on,I=1") << "-" << K::Condition;
+    QTest::newRow("two conditions") << QByteArray("12,1,5,on,I<1,V>2") << "-" << K::ColumnCount;
+}
+
+void TestProgram::untilColumn() {
+    QFETCH(QByteArray, line);
+    QFETCH(QString, until);
+    const QByteArray file = "voltage_V,current_A,dwell_s,output,until\n5,1,1,off,\n" + line + '\n';
+    const ProgramFile::Result result = ProgramFile::parse(file);
+    if (until != QLatin1String("-")) {
+        QVERIFY2(!result.problem, qPrintable(ProgramFile::describe(*result.problem)));
+        QVERIFY(result.withUntil);
+        QVERIFY(!result.steps.front().until);
+        const std::optional<StepCondition>& read = result.steps.back().until;
+        QCOMPARE(read ? read->text() : QString(), until);
+        return;
+    }
+    QFETCH(ProgramFile::Problem::Kind, kind);
+    QVERIFY(result.problem);
+    QCOMPARE(result.problem->kind, kind);
+    QCOMPARE(result.problem->line, 3);
+    const QString told = ProgramFile::describe(*result.problem);
+    QVERIFY2(told.contains(QLatin1String("3")), qPrintable(told));
+    if (kind == ProgramFile::Problem::Kind::Condition)
+        QCOMPARE(result.problem->column, 5);
+}
+
+void TestProgram::untilColumnKeptOrLeftOutAsItCame_data() {
+    QTest::addColumn<QByteArray>("file");
+    QTest::addColumn<QByteArray>("saved"); // empty: as it came
+    QTest::newRow("four columns") << QByteArray("voltage_V,current_A,dwell_s,output\n"
+                                                "5,0.5,10,on\n0,0.5,5,off\n")
+                                  << QByteArray();
+    QTest::newRow("five, none set") << QByteArray("voltage_V,current_A,dwell_s,output,until\n"
+                                                  "5,0.5,10,on,\n")
+                                    << QByteArray();
+    QTest::newRow("five, one set")
+        << QByteArray("voltage_V,current_A,dwell_s,output,until\n14.4,1,28800,on,I<0.1\n"
+                      "0,0.5,5,off,\n")
+        << QByteArray();
+    QTest::newRow("spreadsheet's five")
+        << QByteArray("Voltage_V,Current_A,Dwell_s,Output,Until\r\n14.4,1,28800,ON,v > 14.3\r\n"
+                      "0,0.5,5,off\r\n")
+        << QByteArray("voltage_V,current_A,dwell_s,output,until\n14.4,1,28800,on,V>14.3\n"
+                      "0,0.5,5,off,\n");
+}
+
+void TestProgram::untilColumnKeptOrLeftOutAsItCame() {
+    QFETCH(QByteArray, file);
+    QFETCH(QByteArray, saved);
+    const ProgramFile::Result read = ProgramFile::parse(file);
+    QVERIFY(!read.problem);
+    QCOMPARE(ProgramFile::text(read.steps, read.withUntil), saved.isEmpty() ? file : saved);
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("list.csv"));
+    QVERIFY(ProgramFile::write(path, read.steps, nullptr, read.withUntil));
+    const ProgramFile::Result back = ProgramFile::read(path);
+    QVERIFY(back.steps == read.steps);
+    QCOMPARE(back.withUntil, read.withUntil);
+    // A condition given to a list that came without the column is kept.
+    ProgramSteps steps = read.steps;
+    steps.front().until = StepCondition::parse(u"I>2");
+    QVERIFY(ProgramFile::parse(ProgramFile::text(steps, false)).steps == steps);
+}
+
+void TestProgram::stepEndsOnItsConditionOrItsDwell() {
+    Bench bench;
+    ProgramRun run(bench.link);
+    QSignalSpy ended(&run, &ProgramRun::ended);
+    const auto reading = [&bench](Quantity quantity, double value) {
+        bench.link.model().setNumber(quantity, value, QDateTime::currentDateTime());
+    };
+    QElapsedTimer clock;
+    clock.start();
+    ProgramRun::Program program{
+        {until(step(14.4, 1, 10), "I<0.1"), until(step(0, 0.5, 0.3, OutputState::Off), "V>1")},
+        1,
+        {},
+        false};
+    QCOMPARE(run.start(program), ProgramRun::Start::Started);
+    // A reply already on its way when the commands went out tells of the
+    // step before: no query has gone out since.
+    reading(Quantity::MeasuredCurrent, 0.0);
+    QCOMPARE(run.stepIndex(), 0);
+    tick(bench);
+    reading(Quantity::MeasuredVoltage, 0.05); // the other quantity
+    reading(Quantity::MeasuredCurrent, 0.1);  // on the threshold, not below
+    run.pause();
+    reading(Quantity::MeasuredCurrent, 0.05); // a paused step holds
+    QCOMPARE(run.stepIndex(), 0);
+    run.resume();
+    bench.comm->writes.clear();
+    reading(Quantity::MeasuredCurrent, 0.099);
+    QCOMPARE(run.stepIndex(), 1);
+    QCOMPARE(bench.commands(), QStringList({"OUTP 0", "VOLTage:LEVel 0", "CURRent:LEVel 0.5"}));
+    // The rest's time left counts from the early end, not from the charge's
+    // ten seconds.
+    QVERIFY2(run.remainingMsecs() <= 300, qPrintable(QString::number(run.remainingMsecs())));
+
+    // Never met, so the dwell ends the rest.
+    tick(bench);
+    reading(Quantity::MeasuredVoltage, 1.0);
+    QTRY_COMPARE(ended.size(), 1);
+    QCOMPARE(ended.first().first().value<ProgramRun::End>(), ProgramRun::End::Finished);
+    QVERIFY(clock.elapsed() < 5000);
+    QCOMPARE(bench.notes,
+             QStringList({"run started 2 steps", "run step 1/2", "run paused", "run resumed",
+                          "run step 1/2 ended measured_current_A 0.099 < 0.1", "run step 2/2",
+                          "run step 2/2 ended dwell 0.3 s", "run finished"}));
+}
+
+void TestProgram::conditionsJudgeOnlyFreshReadingsOfARunningStep() {
+    const bool held = rc::check([] {
+        const auto conditions = *rc::gen::container<std::vector<StepCondition>>(
+            *rc::gen::inRange(1, 4),
+            rc::gen::map(rc::gen::element(u"I<0.5", u"I>1", u"V<12", u"V>12", u"I>0.5", u"V<0.5"),
+                         [](const char16_t* text) { return *StepCondition::parse(text); }));
+        ConditionModel model;
+        model.conditions = conditions;
+        ConditionBench sut;
+        ProgramRun::Program program;
+        for (const StepCondition& condition : conditions) {
+            ProgramStep s = step(5, 1, 600);
+            s.until = condition;
+            program.steps.push_back(s);
+        }
+        RC_ASSERT(sut.run.start(program) == ProgramRun::Start::Started);
+        rc::state::check(model, sut,
+                         rc::state::gen::execOneOfWithArgs<TickCommand, ReadingCommand,
+                                                           PauseCommand, ResumeCommand>());
+    });
+    QVERIFY(held);
 }
 
 void TestProgram::rampFills() {
