@@ -14,11 +14,12 @@ velmor_packages=(
     prometheus-cpp-dev
     fonts-noto-cjk
 )
-# What the tests need besides: GoogleTest, Qt SVG for the icon test, the
+# What the tests need besides: GoogleTest, RapidCheck for the model-based
+# tests, Qt SVG for the icon test, the
 # German locale's sources for the number-text checks, the validators of the
 # desktop entry and the metainfo, and PyVISA for the scripting example.
 velmor_test_packages=(
-    libgtest-dev qt6-svg-dev locales desktop-file-utils appstream
+    libgtest-dev librapidcheck-dev qt6-svg-dev locales desktop-file-utils appstream
     python3-pyvisa python3-pyvisa-py
 )
 

@@ -75,7 +75,7 @@ void rightClick(QWidget* widget) {
 class TestRecordingPanel : public QObject {
     Q_OBJECT
 private slots:
-    void menuOpensOverTheReadOutsOnly();
+    void menuOpensWhereNoControlHasItsOwn();
     void startAndStopFromTheMenu();
     void indicatorCoversNoControl();
     void cancelledDialogStartsNothing();
@@ -88,7 +88,7 @@ private slots:
     void thePanelsPortListRescansWhenItDropsDown();
 };
 
-void TestRecordingPanel::menuOpensOverTheReadOutsOnly() {
+void TestRecordingPanel::menuOpensWhereNoControlHasItsOwn() {
     RecordingPanel r;
     r.panel.window->show();
     QVERIFY(!r.menu.stopRecording()->isEnabled());
@@ -96,19 +96,42 @@ void TestRecordingPanel::menuOpensOverTheReadOutsOnly() {
     QVERIFY(r.menu.autoReconnect()->isCheckable());
     QVERIFY(!r.menu.autoReconnect()->isChecked());
 
-    rightClick(r.panel.find<QLabel>("msgLab"));
-    QVERIFY(!r.menu.menu().isVisible());
-    for (const char* inside : {"Frame2", "ReadVolLab", "OCPLab", "Frame3"}) {
+    // The read-outs, a label, a button and the window itself open the menu.
+    for (const char* inside :
+         {"Frame2", "ReadVolLab", "OCPLab", "Frame3", "msgLab", "OutPutButton"}) {
         rightClick(r.panel.find<QWidget>(inside));
         QVERIFY2(r.menu.menu().isVisible(), inside);
         r.menu.menu().hide();
     }
+    rightClick(r.panel.window.get());
+    QVERIFY(r.menu.menu().isVisible());
+    r.menu.menu().hide();
+    // A text field and the log keep their own menus.
+    for (const char* own : {"CVSetText", "TxtReceive"}) {
+        rightClick(r.panel.find<QWidget>(own));
+        QVERIFY2(!r.menu.menu().isVisible(), own);
+        for (QMenu* menu : r.panel.window->findChildren<QMenu*>())
+            if (menu != &r.menu.menu())
+                menu->close();
+    }
+    QVERIFY(r.panel.find<QWidget>("Frame2")->toolTip().contains(QStringLiteral("右键")));
 
+    // An entry appended stays above "关于…", which closes the menu; every
+    // entry has a shortcut and shows it.
     auto* extra = new QAction(QStringLiteral("趋势图"), &r.menu);
     r.menu.addAction(extra);
     const QList<QAction*> entries = r.menu.menu().actions();
-    QCOMPARE(entries.last(), extra);
+    QCOMPARE(entries.last(), r.menu.about());
     QVERIFY(entries.indexOf(extra) > entries.indexOf(r.menu.autoReconnect()));
+    QVERIFY(entries.indexOf(extra) < entries.indexOf(r.menu.about()));
+    for (const QAction* entry : entries) {
+        if (entry->isSeparator() || entry == extra)
+            continue;
+        QVERIFY2(!entry->shortcut().isEmpty() || entry->text().contains(u'\t'),
+                 qPrintable(entry->text()));
+        QVERIFY2(entry->isShortcutVisibleInContextMenu() || entry->text().contains(u'\t'),
+                 qPrintable(entry->text()));
+    }
 }
 
 void TestRecordingPanel::startAndStopFromTheMenu() {
@@ -134,7 +157,10 @@ void TestRecordingPanel::startAndStopFromTheMenu() {
     QVERIFY(r.menu.startRecording()->isEnabled());
     const QStringList lines = RecordedCsv::lines(path);
     QCOMPARE(lines.size(), 5);
-    QCOMPARE(RecordedCsv::fields(lines.last()).last(), QStringLiteral("recording stopped"));
+    // The panel's recording ends with the meter's totals.
+    QVERIFY(RecordedCsv::fields(lines.last())
+                .last()
+                .startsWith(QLatin1String("recording stopped energy ")));
     QCOMPARE(r.panel.boxes.size(), 0);
 }
 
