@@ -34,7 +34,7 @@ MeterTools::MeterTools(QWidget& window, RunController& controller, ReadoutMenu& 
     connect(menu.about(), &QAction::triggered, this, [this] { showAbout(); });
     menu.addAction(showMeter_);
     menu.addAction(showTimer_);
-    connect(&controller.outputTimer(), &OutputTimer::expired, &message,
+    connect(&controller.outputTimer(), &OutputTimer::expired, this,
             [&message] { message.show(tr("输出定时已到，输出已关闭")); });
 }
 

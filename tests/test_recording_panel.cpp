@@ -1,3 +1,7 @@
+#include "app/AboutDialog.h"
+#include "app/MeterTools.h"
+#include "app/MeterWindow.h"
+#include "app/OutputTimerDialog.h"
 #include "app/PortComboBox.h"
 #include "app/PortList.h"
 #include "app/ReadoutMenu.h"
@@ -14,6 +18,7 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QMenu>
+#include <QPushButton>
 #include <QTimer>
 #include <QtTest>
 
@@ -76,6 +81,7 @@ class TestRecordingPanel : public QObject {
     Q_OBJECT
 private slots:
     void menuOpensWhereNoControlHasItsOwn();
+    void meterWindowTimerAndAbout();
     void startAndStopFromTheMenu();
     void indicatorCoversNoControl();
     void cancelledDialogStartsNothing();
@@ -131,6 +137,62 @@ void TestRecordingPanel::menuOpensWhereNoControlHasItsOwn() {
                  qPrintable(entry->text()));
         QVERIFY2(entry->isShortcutVisibleInContextMenu() || entry->text().contains(u'\t'),
                  qPrintable(entry->text()));
+    }
+}
+
+// The meter's window shows what the panel polls, 清零 clears it; the timer
+// dialog refuses a zero time and sets one; 关于 names README sections that
+// are there.
+void TestRecordingPanel::meterWindowTimerAndAbout() {
+    RecordingPanel r;
+    MeterTools& meters = r.panel.window->tools().meters();
+    meters.showMeterAction()->trigger();
+    auto* window = r.panel.window->findChild<MeterWindow*>();
+    QVERIFY(window && window->isVisible());
+    const auto shown = [window](const char* name) {
+        return window->findChild<QLabel*>(QLatin1String(name))->text();
+    };
+    QCOMPARE(shown("MeterPower"), QStringLiteral("—"));
+    const QDateTime t0 = QDateTime::currentDateTime();
+    r.model.setOutput(OutputState::On, t0);
+    r.model.setNumber(Quantity::MeasuredVoltage, 10, t0);
+    r.model.setNumber(Quantity::MeasuredCurrent, 2, t0);
+    r.model.setNumber(Quantity::MeasuredCurrent, 2, t0.addSecs(3600));
+    QCOMPARE(shown("MeterPower"), QStringLiteral("20.000 W"));
+    // 3600 s is beyond two cycles: nothing counted across it.
+    QCOMPARE(shown("MeterEnergy"), QStringLiteral("0.0000 Wh"));
+    r.model.setNumber(Quantity::MeasuredCurrent, 2, t0.addSecs(3609));
+    QCOMPARE(shown("MeterEnergy"), QStringLiteral("0.0500 Wh"));
+    QCOMPARE(shown("MeterCharge"), QStringLiteral("0.0050 Ah"));
+    QCOMPARE(shown("MeterOnTime"), QStringLiteral("0:00:09"));
+    window->findChild<QPushButton*>(QStringLiteral("MeterReset"))->click();
+    QCOMPARE(shown("MeterEnergy"), QStringLiteral("0.0000 Wh"));
+    QCOMPARE(shown("MeterTimer"), window->timerText());
+
+    window->findChild<QPushButton*>(QStringLiteral("MeterSetTimer"))->click();
+    auto* dialog = r.panel.window->findChild<OutputTimerDialog*>();
+    QVERIFY(dialog && dialog->isVisible());
+    dialog->choose(std::chrono::seconds(0));
+    QVERIFY(!dialog->apply());
+    QVERIFY(!dialog->noteText().isEmpty());
+    dialog->choose(std::chrono::seconds(5430));
+    QVERIFY(dialog->apply());
+    OutputTimer& timer = r.panel.window->controller().outputTimer();
+    QCOMPARE(timer.duration(), std::chrono::seconds(5430));
+    // The port is closed, so the switch shows the output off: it waits.
+    QCOMPARE(timer.state(), OutputTimer::State::Waiting);
+    QVERIFY(shown("MeterTimer").contains(QStringLiteral("1:30:30")));
+    dialog->findChild<QPushButton*>(QStringLiteral("TimerCancel"))->click();
+    QVERIFY(!timer.isActive());
+
+    AboutDialog* about = meters.showAbout();
+    QVERIFY(about->text().contains(QStringLiteral(VELMOR_VERSION)));
+    QFile readme(QStringLiteral(VELMOR_README));
+    QVERIFY(readme.open(QIODevice::ReadOnly));
+    const QStringList headings = QString::fromUtf8(readme.readAll()).split(u'\n');
+    for (const QString& section : AboutDialog::readmeSections()) {
+        QVERIFY2(headings.contains(QStringLiteral("## ") + section), qPrintable(section));
+        QVERIFY2(about->text().contains(section), qPrintable(section));
     }
 }
 
