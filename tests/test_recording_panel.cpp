@@ -11,6 +11,7 @@
 #include "support/PanelFixture.h"
 #include "support/RecordedCsv.h"
 
+#include <QAbstractScrollArea>
 #include <QAction>
 #include <QComboBox>
 #include <QDir>
@@ -114,7 +115,11 @@ void TestRecordingPanel::menuOpensWhereNoControlHasItsOwn() {
     r.menu.menu().hide();
     // A text field and the log keep their own menus.
     for (const char* own : {"CVSetText", "TxtReceive"}) {
-        rightClick(r.panel.find<QWidget>(own));
+        // A click on the log lands on its viewport.
+        QWidget* clicked = r.panel.find<QWidget>(own);
+        if (auto* area = qobject_cast<QAbstractScrollArea*>(clicked))
+            clicked = area->viewport();
+        rightClick(clicked);
         QVERIFY2(!r.menu.menu().isVisible(), own);
         for (QMenu* menu : r.panel.window->findChildren<QMenu*>())
             if (menu != &r.menu.menu())
