@@ -11,7 +11,9 @@ OperatorTools::OperatorTools(QWidget& window, RunController& controller, const C
     : menu_(*ui.Frame2), recording_(window, controller.recorder(), menu_, message, boxes,
                                     RecordingControl::indicatorPlace(ui)),
       trends_(controller.link().history(), &window),
-      programs_(window, controller.link(), controller.automation(), menu_, message) {
+      programs_(window, controller.link(), controller.automation(), menu_, message),
+      meters_(window, controller, menu_, message) {
+    menu_.openAnywhereIn(window);
     // Ctrl+T works anywhere in the window, as the menu entry does.
     window.addAction(trends_.showAction());
     menu_.addAction(trends_.showAction());

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "MeterTools.h"
 #include "ProgramTools.h"
 #include "ReadoutMenu.h"
 #include "RecordingControl.h"
@@ -14,10 +15,11 @@ class RunController;
 struct Controls;
 
 // What the operator adds to a run beyond the panel's controls, all from the
-// read-out frame's context menu: recording to a file, reopening a lost line
-// by itself, the trend of the run, programmed runs and watch limits. The
-// controller does the first two; these are its entries, its indicator and
-// its window.
+// read-out frame's context menu, which also opens on a right click anywhere
+// in the window where no control has a menu of its own: recording to a
+// file, reopening a lost line by itself, the trend of the run, programmed
+// runs and watch limits, the meter and the output timer, and "关于". The
+// controller does the work; these are its entries, indicators and windows.
 class OperatorTools : public QObject {
     Q_OBJECT
 public:
@@ -28,10 +30,12 @@ public:
     RecordingControl& recording() { return recording_; }
     TrendWindows& trends() { return trends_; }
     ProgramTools& programs() { return programs_; }
+    MeterTools& meters() { return meters_; }
 
 private:
     ReadoutMenu menu_;
     RecordingControl recording_;
     TrendWindows trends_;
     ProgramTools programs_;
+    MeterTools meters_;
 };

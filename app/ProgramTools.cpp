@@ -17,6 +17,7 @@ ProgramTools::ProgramTools(QWidget& window, SupplyLink& link, Automation& automa
     showRun_->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_P));
     showRun_->setShortcutContext(Qt::WindowShortcut);
     showWatch_->setObjectName(QStringLiteral("ShowWatchLimits"));
+    showWatch_->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_L));
     connect(showRun_, &QAction::triggered, this, [this] { showRun(); });
     connect(showWatch_, &QAction::triggered, this, [this] { showWatch(); });
     // Ctrl+P works anywhere in the window, as the menu entry does.

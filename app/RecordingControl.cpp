@@ -38,7 +38,7 @@ RecordingControl::RecordingControl(QWidget& window, CsvRecorder& recorder, Reado
 
     connect(menu.startRecording(), &QAction::triggered, this, &RecordingControl::chooseAndStart);
     connect(menu.stopRecording(), &QAction::triggered, this, &RecordingControl::stop);
-    auto* shortcut = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_R), &window);
+    auto* shortcut = new QShortcut(ReadoutMenu::recordingShortcut(), &window);
     connect(shortcut, &QShortcut::activated, this, &RecordingControl::toggle);
 
     connect(&recorder, &CsvRecorder::recordingChanged, this, &RecordingControl::showRecording);

@@ -18,6 +18,7 @@ RemoteControl::RemoteControl(QWidget& window, RunController& controller, Readout
     entry_->setObjectName(QStringLiteral("RemoteControl"));
     entry_->setText(tr("远程控制 (SCPI)"));
     entry_->setCheckable(true);
+    entry_->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S));
     menu.addAction(entry_);
     connect(entry_, &QAction::toggled, this, [this](bool on) {
         if (on)

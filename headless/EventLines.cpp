@@ -11,6 +11,9 @@ EventLines::EventLines(RunController& controller, std::FILE* out, QObject* paren
         QString text = linkEventText(event);
         if (event == LinkEvent::PortOpened || event == LinkEvent::PortReopened)
             text += u' ' + model.portName() + u' ' + model.lineSettings();
+        // What the load took up to here: a run's end stops polling.
+        if (event == LinkEvent::PollingStopped)
+            text += u' ' + controller_.meter().summaryText();
         say(text);
     });
     // A programmed run's steps and the watch limits' alarms.

@@ -10,8 +10,9 @@ class RunController;
 
 // The headless run's account on standard error: one line per event, each
 // beginning with the local time to the millisecond: the port opened, lost,
-// reopened or closed, polling started or stopped, the recording started or
-// stopped, a programmed run's events and watch alarms, and once a minute
+// reopened or closed, polling started or stopped (with the meter's energy,
+// charge and output-on time so far), the recording started or stopped, a
+// programmed run's events, watch alarms and the output timer, and once a minute
 // while recording the rows written so far.
 class EventLines : public QObject {
     Q_OBJECT

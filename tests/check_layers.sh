@@ -2,7 +2,8 @@
 # The layers include one way only: app and headless -> core/remote ->
 # core/control -> core/program -> core/record -> core/supply -> core/serial ->
 # core/protocol; core/remote also uses core/metrics and core/scpi, which use
-# what is below core/control (the script server uses the supply alone; the
+# what is below core/control (the script server uses the supply and the
+# meter alone; the meter, core/meter, uses the supply alone; the
 # trend's data logic, core/trend, sits above the recording for the trend
 # window alone). Nothing in the core includes a widget, picture or chart
 # header, and only the remote services reach the network.
@@ -16,12 +17,13 @@ forbid() {
         status=1
     fi
 }
-forbid core/protocol 'serial/|supply/|record/|trend/|program/|scpi/|metrics/|control/|remote/|app/|headless/'
-forbid core/serial 'supply/|record/|trend/|program/|scpi/|metrics/|control/|remote/|app/|headless/'
-forbid core/supply 'record/|trend/|program/|scpi/|metrics/|control/|remote/|app/|headless/'
-forbid core/record 'trend/|program/|scpi/|metrics/|control/|remote/|app/|headless/'
-forbid core/trend 'program/|scpi/|metrics/|control/|remote/|app/|headless/'
-forbid core/program 'trend/|scpi/|metrics/|control/|remote/|app/|headless/'
+forbid core/protocol 'serial/|supply/|meter/|record/|trend/|program/|scpi/|metrics/|control/|remote/|app/|headless/'
+forbid core/serial 'supply/|meter/|record/|trend/|program/|scpi/|metrics/|control/|remote/|app/|headless/'
+forbid core/supply 'meter/|record/|trend/|program/|scpi/|metrics/|control/|remote/|app/|headless/'
+forbid core/meter 'protocol/|serial/|record/|trend/|program/|scpi/|metrics/|control/|remote/|app/|headless/'
+forbid core/record 'meter/|trend/|program/|scpi/|metrics/|control/|remote/|app/|headless/'
+forbid core/trend 'meter/|program/|scpi/|metrics/|control/|remote/|app/|headless/'
+forbid core/program 'meter/|trend/|scpi/|metrics/|control/|remote/|app/|headless/'
 forbid core/scpi 'record/|trend/|program/|metrics/|control/|remote/|app/|headless/'
 forbid core/metrics 'trend/|control/|remote/|app/|headless/'
 forbid core/control 'trend/|scpi/|metrics/|remote/|app/|headless/'

@@ -1,3 +1,7 @@
+#include "app/AboutDialog.h"
+#include "app/MeterTools.h"
+#include "app/MeterWindow.h"
+#include "app/OutputTimerDialog.h"
 #include "app/PortComboBox.h"
 #include "app/PortList.h"
 #include "app/ReadoutMenu.h"
@@ -7,6 +11,7 @@
 #include "support/PanelFixture.h"
 #include "support/RecordedCsv.h"
 
+#include <QAbstractScrollArea>
 #include <QAction>
 #include <QComboBox>
 #include <QDir>
@@ -14,6 +19,7 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QMenu>
+#include <QPushButton>
 #include <QTimer>
 #include <QtTest>
 
@@ -75,7 +81,8 @@ void rightClick(QWidget* widget) {
 class TestRecordingPanel : public QObject {
     Q_OBJECT
 private slots:
-    void menuOpensOverTheReadOutsOnly();
+    void menuOpensWhereNoControlHasItsOwn();
+    void meterWindowTimerAndAbout();
     void startAndStopFromTheMenu();
     void indicatorCoversNoControl();
     void cancelledDialogStartsNothing();
@@ -88,7 +95,7 @@ private slots:
     void thePanelsPortListRescansWhenItDropsDown();
 };
 
-void TestRecordingPanel::menuOpensOverTheReadOutsOnly() {
+void TestRecordingPanel::menuOpensWhereNoControlHasItsOwn() {
     RecordingPanel r;
     r.panel.window->show();
     QVERIFY(!r.menu.stopRecording()->isEnabled());
@@ -96,19 +103,102 @@ void TestRecordingPanel::menuOpensOverTheReadOutsOnly() {
     QVERIFY(r.menu.autoReconnect()->isCheckable());
     QVERIFY(!r.menu.autoReconnect()->isChecked());
 
-    rightClick(r.panel.find<QLabel>("msgLab"));
-    QVERIFY(!r.menu.menu().isVisible());
-    for (const char* inside : {"Frame2", "ReadVolLab", "OCPLab", "Frame3"}) {
+    // The read-outs, a label, a button and the window itself open the menu.
+    for (const char* inside :
+         {"Frame2", "ReadVolLab", "OCPLab", "Frame3", "msgLab", "OutPutButton"}) {
         rightClick(r.panel.find<QWidget>(inside));
         QVERIFY2(r.menu.menu().isVisible(), inside);
         r.menu.menu().hide();
     }
+    rightClick(r.panel.window.get());
+    QVERIFY(r.menu.menu().isVisible());
+    r.menu.menu().hide();
+    // A text field and the log keep their own menus.
+    for (const char* own : {"CVSetText", "TxtReceive"}) {
+        // A click on the log lands on its viewport.
+        QWidget* clicked = r.panel.find<QWidget>(own);
+        if (auto* area = qobject_cast<QAbstractScrollArea*>(clicked))
+            clicked = area->viewport();
+        rightClick(clicked);
+        QVERIFY2(!r.menu.menu().isVisible(), own);
+        for (QMenu* menu : r.panel.window->findChildren<QMenu*>())
+            if (menu != &r.menu.menu())
+                menu->close();
+    }
+    QVERIFY(r.panel.find<QWidget>("Frame2")->toolTip().contains(QStringLiteral("右键")));
 
+    // An entry appended stays above "关于…", which closes the menu; every
+    // entry has a shortcut and shows it.
     auto* extra = new QAction(QStringLiteral("趋势图"), &r.menu);
     r.menu.addAction(extra);
     const QList<QAction*> entries = r.menu.menu().actions();
-    QCOMPARE(entries.last(), extra);
+    QCOMPARE(entries.last(), r.menu.about());
     QVERIFY(entries.indexOf(extra) > entries.indexOf(r.menu.autoReconnect()));
+    QVERIFY(entries.indexOf(extra) < entries.indexOf(r.menu.about()));
+    for (const QAction* entry : entries) {
+        if (entry->isSeparator() || entry == extra)
+            continue;
+        QVERIFY2(!entry->shortcut().isEmpty() || entry->text().contains(u'\t'),
+                 qPrintable(entry->text()));
+        QVERIFY2(entry->isShortcutVisibleInContextMenu() || entry->text().contains(u'\t'),
+                 qPrintable(entry->text()));
+    }
+}
+
+// The meter's window shows what the panel polls, 清零 clears it; the timer
+// dialog refuses a zero time and sets one; 关于 names README sections that
+// are there.
+void TestRecordingPanel::meterWindowTimerAndAbout() {
+    RecordingPanel r;
+    MeterTools& meters = r.panel.window->tools().meters();
+    meters.showMeterAction()->trigger();
+    auto* window = r.panel.window->findChild<MeterWindow*>();
+    QVERIFY(window && window->isVisible());
+    const auto shown = [window](const char* name) {
+        return window->findChild<QLabel*>(QLatin1String(name))->text();
+    };
+    QCOMPARE(shown("MeterPower"), QStringLiteral("—"));
+    const QDateTime t0 = QDateTime::currentDateTime();
+    r.model.setOutput(OutputState::On, t0);
+    r.model.setNumber(Quantity::MeasuredVoltage, 10, t0);
+    r.model.setNumber(Quantity::MeasuredCurrent, 2, t0);
+    r.model.setNumber(Quantity::MeasuredCurrent, 2, t0.addSecs(3600));
+    QCOMPARE(shown("MeterPower"), QStringLiteral("20.000 W"));
+    // 3600 s is beyond two cycles: nothing counted across it.
+    QCOMPARE(shown("MeterEnergy"), QStringLiteral("0.0000 Wh"));
+    r.model.setNumber(Quantity::MeasuredCurrent, 2, t0.addSecs(3609));
+    QCOMPARE(shown("MeterEnergy"), QStringLiteral("0.0500 Wh"));
+    QCOMPARE(shown("MeterCharge"), QStringLiteral("0.0050 Ah"));
+    QCOMPARE(shown("MeterOnTime"), QStringLiteral("0:00:09"));
+    window->findChild<QPushButton*>(QStringLiteral("MeterReset"))->click();
+    QCOMPARE(shown("MeterEnergy"), QStringLiteral("0.0000 Wh"));
+    QCOMPARE(shown("MeterTimer"), window->timerText());
+
+    window->findChild<QPushButton*>(QStringLiteral("MeterSetTimer"))->click();
+    auto* dialog = r.panel.window->findChild<OutputTimerDialog*>();
+    QVERIFY(dialog && dialog->isVisible());
+    dialog->choose(std::chrono::seconds(0));
+    QVERIFY(!dialog->apply());
+    QVERIFY(!dialog->noteText().isEmpty());
+    dialog->choose(std::chrono::seconds(5430));
+    QVERIFY(dialog->apply());
+    OutputTimer& timer = r.panel.window->controller().outputTimer();
+    QCOMPARE(timer.duration(), std::chrono::seconds(5430));
+    // The port is closed, so the switch shows the output off: it waits.
+    QCOMPARE(timer.state(), OutputTimer::State::Waiting);
+    QVERIFY(shown("MeterTimer").contains(QStringLiteral("1:30:30")));
+    dialog->findChild<QPushButton*>(QStringLiteral("TimerCancel"))->click();
+    QVERIFY(!timer.isActive());
+
+    AboutDialog* about = meters.showAbout();
+    QVERIFY(about->text().contains(QStringLiteral(VELMOR_VERSION)));
+    QFile readme(QStringLiteral(VELMOR_README));
+    QVERIFY(readme.open(QIODevice::ReadOnly));
+    const QStringList headings = QString::fromUtf8(readme.readAll()).split(u'\n');
+    for (const QString& section : AboutDialog::readmeSections()) {
+        QVERIFY2(headings.contains(QStringLiteral("## ") + section), qPrintable(section));
+        QVERIFY2(about->text().contains(section), qPrintable(section));
+    }
 }
 
 void TestRecordingPanel::startAndStopFromTheMenu() {
@@ -134,7 +224,10 @@ void TestRecordingPanel::startAndStopFromTheMenu() {
     QVERIFY(r.menu.startRecording()->isEnabled());
     const QStringList lines = RecordedCsv::lines(path);
     QCOMPARE(lines.size(), 5);
-    QCOMPARE(RecordedCsv::fields(lines.last()).last(), QStringLiteral("recording stopped"));
+    // The panel's recording ends with the meter's totals.
+    QVERIFY(RecordedCsv::fields(lines.last())
+                .last()
+                .startsWith(QLatin1String("recording stopped energy ")));
     QCOMPARE(r.panel.boxes.size(), 0);
 }
 

@@ -1,3 +1,4 @@
+#include "app/MeterTools.h"
 #include "app/ProgramWindow.h"
 #include "app/Translations.h"
 #include "app/TrendChart.h"
@@ -316,6 +317,11 @@ void TestTranslations::englishPanelHasNoChinese() {
         QVERIFY(run);
         run->findChild<QPushButton*>(QStringLiteral("ProgramAdd"))->click();
         QCOMPARE(run->findChild<QTableWidget*>(QStringLiteral("ProgramTable"))->rowCount(), 1);
+        // The meter's window, the timer's dialog and the About box too.
+        MeterTools& meters = panel.window->tools().meters();
+        QVERIFY(meters.showMeter());
+        QVERIFY(meters.showTimer());
+        QVERIFY(meters.showAbout());
         QStringList texts = readableTexts(*panel.window) + readableTexts(*trend);
         for (const MessageBoxes::Box& box :
              panel.boxes + QList{MessageBoxes::openFailed(), MessageBoxes::outOfRange()})

@@ -2,6 +2,39 @@
 <!DOCTYPE TS>
 <TS version="2.1" language="en" sourcelanguage="zh_CN">
 <context>
+    <name>AboutDialog</name>
+    <message>
+        <location filename="../app/AboutDialog.cpp" line="+13"/>
+        <source>关于</source>
+        <translation>About</translation>
+    </message>
+    <message>
+        <location line="+8"/>
+        <source>Velmor电源监控 %1</source>
+        <translation>Velmor Power Supply Monitor %1</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>自由软件，按 GNU 通用公共许可证第 3 版或更新版本发布（GPL-3.0-or-later）。</source>
+        <translation>Free software under the GNU General Public License, version 3 or later (GPL-3.0-or-later).</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>说明书 README.md（安装后在 /usr/share/doc/velmor-monitor/）的各节：</source>
+        <translation>Sections of the manual, README.md (installed in /usr/share/doc/velmor-monitor/):</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>记录默认保存在：%1</source>
+        <translation>Recordings are proposed in: %1</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>菜单：右键单击读数区或窗口的空白处。</source>
+        <translation>Menu: right-click the read-outs or any empty part of the window.</translation>
+    </message>
+</context>
+<context>
     <name>Controls</name>
     <message>
         <location filename="../app/Controls.cpp" line="+109"/>
@@ -248,7 +281,7 @@
 <context>
     <name>CsvRecorder</name>
     <message>
-        <location filename="../core/record/CsvRecorder.cpp" line="+109"/>
+        <location filename="../core/record/CsvRecorder.cpp" line="+112"/>
         <source>文件已被删除</source>
         <translation>the file has been deleted</translation>
     </message>
@@ -285,6 +318,82 @@
     </message>
 </context>
 <context>
+    <name>MeterTools</name>
+    <message>
+        <location filename="../app/MeterTools.cpp" line="+27"/>
+        <source>能量计</source>
+        <translation>Energy meter</translation>
+    </message>
+    <message>
+        <location line="+0"/>
+        <source>输出定时…</source>
+        <translation>Output timer…</translation>
+    </message>
+    <message>
+        <location line="+11"/>
+        <source>输出定时已到，输出已关闭</source>
+        <translation>Output timer ran out, output switched off</translation>
+    </message>
+</context>
+<context>
+    <name>MeterWindow</name>
+    <message>
+        <location filename="../app/MeterWindow.cpp" line="+31"/>
+        <source>能量计</source>
+        <translation>Energy meter</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>功率</source>
+        <translation>Power</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>能量</source>
+        <translation>Energy</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>电荷量</source>
+        <translation>Charge</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>输出时间</source>
+        <translation>Output on</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>输出定时</source>
+        <translation>Output timer</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>清零</source>
+        <translation>Reset</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>输出定时…</source>
+        <translation>Output timer…</translation>
+    </message>
+    <message>
+        <location line="+33"/>
+        <source>%1，等待输出打开</source>
+        <translation>%1, waiting for the output to come on</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>剩余 %1</source>
+        <translation>%1 left</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>未设定</source>
+        <translation>Not set</translation>
+    </message>
+</context>
+<context>
     <name>ModuleFile</name>
     <message>
         <location filename="../app/ModuleFile.cpp" line="+26"/>
@@ -303,6 +412,49 @@
         <location line="+2"/>
         <source>没有发现此串口或被占用</source>
         <translation>Port not found, or in use</translation>
+    </message>
+</context>
+<context>
+    <name>OutputTimerDialog</name>
+    <message>
+        <location filename="../app/OutputTimerDialog.cpp" line="+26"/>
+        <source> 时</source>
+        <translation> h</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source> 分</source>
+        <translation> min</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source> 秒</source>
+        <translation> s</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>输出定时</source>
+        <translation>Output timer</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>输出打开后经过此时间自动关闭输出：</source>
+        <translation>Switch the output off once it has been on for:</translation>
+    </message>
+    <message>
+        <location line="+9"/>
+        <source>开始</source>
+        <translation>Start</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>取消定时</source>
+        <translation>Cancel timer</translation>
+    </message>
+    <message>
+        <location line="+35"/>
+        <source>定时应在 1 秒到 %1 小时之间</source>
+        <translation>The time must be between 1 s and %1 hours</translation>
     </message>
 </context>
 <context>
@@ -381,7 +533,7 @@
         <translation>Watch limits…</translation>
     </message>
     <message>
-        <location line="+15"/>
+        <location line="+16"/>
         <source>监视限值</source>
         <translation>Watch limits</translation>
     </message>
@@ -516,7 +668,7 @@
 <context>
     <name>ReadoutMenu</name>
     <message>
-        <location filename="../app/ReadoutMenu.cpp" line="+9"/>
+        <location filename="../app/ReadoutMenu.cpp" line="+20"/>
         <source>开始记录…</source>
         <translation>Start recording…</translation>
     </message>
@@ -529,6 +681,18 @@
         <location line="+3"/>
         <source>自动重连</source>
         <translation>Reconnect automatically</translation>
+    </message>
+    <message>
+        <location line="+7"/>
+        <source>关于…</source>
+        <translation>About…</translation>
+    </message>
+    <message>
+        <location line="+15"/>
+        <source>右键单击此处或窗口的空白处打开菜单：
+记录、自动重连、趋势图、程序运行、监视限值、远程控制、能量计、输出定时、关于</source>
+        <translation>Right-click here or any empty part of the window for the menu:
+recording, reconnection, trend, programmed runs, watch limits, remote control, energy meter, output timer, about</translation>
     </message>
 </context>
 <context>
@@ -567,7 +731,7 @@
         <translation>Remote control (SCPI)</translation>
     </message>
     <message>
-        <location line="+48"/>
+        <location line="+49"/>
         <source>远程控制无法启动：</source>
         <translation>Remote control failed to start: </translation>
     </message>

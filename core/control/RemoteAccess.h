@@ -10,6 +10,7 @@
 #include <memory>
 
 class CsvRecorder;
+class EnergyMeter;
 class SupplyLink;
 class WatchLimits;
 
@@ -25,6 +26,7 @@ public:
         SupplyLink& link;
         const CsvRecorder& recorder;
         const WatchLimits& watch;
+        EnergyMeter& meter;
     };
     // Makes the services, or says why it cannot (a module that will not load).
     using Factory = std::function<std::unique_ptr<RemoteAccess>(const Parts&, QString* error)>;

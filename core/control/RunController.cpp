@@ -5,7 +5,9 @@
 RunController::RunController(std::unique_ptr<SerialControl> comm,
                              RemoteAccess::Factory remoteFactory, QObject* parent,
                              int reconnectIntervalMs)
-    : QObject(parent), link_(std::move(comm), this), recorder_(link_.model()), automation_(link_),
+    : QObject(parent), link_(std::move(comm), this), meter_(link_.model()),
+      recorder_(link_.model()), automation_(link_),
+      outputTimer_(link_.switches(), link_.model(), [this] { automation_.enterSafeState(); }),
       remoteFactory_(std::move(remoteFactory)),
       reconnector_([this] { return link_.portSession().openQuietly(retryRequest_, retryEvent_); },
                    reconnectIntervalMs) {
@@ -14,6 +16,7 @@ RunController::RunController(std::unique_ptr<SerialControl> comm,
             lineLost();
     });
     connect(&reconnector_, &Reconnector::reopened, this, [this] { onReopened(); });
+    recorder_.setStoppedSuffix([this] { return meter_.summaryText(); });
 }
 
 RunController::~RunController() = default;
@@ -76,7 +79,7 @@ void RunController::onReopened() {
 
 RemoteAccess* RunController::openRemote(QString* error) {
     if (!remote_) {
-        remote_ = remoteFactory_({link_, recorder_, automation_.watch()}, error);
+        remote_ = remoteFactory_({link_, recorder_, automation_.watch(), meter_}, error);
         if (remote_)
             emit remoteOpened(remote_.get());
     }

@@ -2,6 +2,8 @@
 
 #include "CommandLine.h"
 #include "RemoteAccess.h"
+#include "meter/EnergyMeter.h"
+#include "meter/OutputTimer.h"
 #include "program/Automation.h"
 #include "record/CsvRecorder.h"
 #include "serial/Reconnector.h"
@@ -28,6 +30,8 @@ public:
     SupplyLink& link() { return link_; }
     CsvRecorder& recorder() { return recorder_; }
     Automation& automation() { return automation_; }
+    EnergyMeter& meter() { return meter_; }
+    OutputTimer& outputTimer() { return outputTimer_; }
     const Reconnector& reconnector() const { return reconnector_; }
     // The script server and the metrics page: null until first made.
     RemoteAccess* remote() { return remote_.get(); }
@@ -81,8 +85,11 @@ private:
     void onReopened();
 
     SupplyLink link_;
+    // Before the recorder, whose last row gives the meter's totals.
+    EnergyMeter meter_;
     CsvRecorder recorder_;
     Automation automation_;
+    OutputTimer outputTimer_;
     RemoteAccess::Factory remoteFactory_;
     Reconnector reconnector_;
     std::unique_ptr<RemoteAccess> remote_;

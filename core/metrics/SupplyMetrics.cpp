@@ -1,5 +1,6 @@
 #include "SupplyMetrics.h"
 
+#include "meter/EnergyMeter.h"
 #include "program/WatchLimits.h"
 #include "record/CsvRecorder.h"
 #include "supply/SupplyLink.h"
@@ -45,9 +46,10 @@ prometheus::Labels with(prometheus::Labels labels, const char* name, const char*
 } // namespace
 
 SupplyMetrics::SupplyMetrics(SupplyLink& link, const CsvRecorder& recorder,
-                             const WatchLimits& watch, QObject* parent)
-    : QObject(parent), link_(link), watch_(watch),
+                             const WatchLimits& watch, const EnergyMeter& meter, QObject* parent)
+    : QObject(parent), link_(link), watch_(watch), meter_(meter),
       registry_(std::make_shared<prometheus::Registry>()) {
+    connect(&meter, &EnergyMeter::updated, this, [this] { showMeter(); });
     connect(&watch, &WatchLimits::alarmCountChanged, this, [this] { showAlarms(); });
     connect(&link.model(), &SupplyModel::changed, this, &SupplyMetrics::onChanged);
     connect(&link.model(), &SupplyModel::linkEvent, this, [this] { showLink(); });
@@ -138,8 +140,25 @@ void SupplyMetrics::build() {
                             .Register(r);
     alarms_ = {&alarmFamily.Add(with(labels_, "quantity", kQuantityNames[0])),
                &alarmFamily.Add(with(labels_, "quantity", kQuantityNames[1]))};
+    powerFamily_ = &BuildGauge()
+                        .Name("velmor_power_watts")
+                        .Help("Measured voltage times measured current at the latest reading.")
+                        .Register(r);
+    const auto meterCounter = [&r](const char* name, const char* help) {
+        return &BuildCounter().Name(name).Help(help).Register(r);
+    };
+    energy_.family = meterCounter("velmor_output_energy_joules_total",
+                                  "Energy delivered while the output was read on, since start "
+                                  "or the last meter reset.");
+    charge_.family = meterCounter("velmor_output_charge_coulombs_total",
+                                  "Charge delivered while the output was read on, since start "
+                                  "or the last meter reset.");
+    onTime_.family = meterCounter("velmor_output_on_seconds_total",
+                                  "Time between readings that found the output on, since start "
+                                  "or the last meter reset.");
     showLink();
     showAlarms();
+    showMeter();
     syncReplies();
     // Whatever was read before the page was served is on it at once.
     for (int q = 0; q < QuantityCount; ++q) {
@@ -206,4 +225,28 @@ void SupplyMetrics::showAlarms() {
         return;
     alarms_[0]->Set(watch_.isAlarmed(Quantity::MeasuredVoltage) ? 1 : 0);
     alarms_[1]->Set(watch_.isAlarmed(Quantity::MeasuredCurrent) ? 1 : 0);
+}
+
+void SupplyMetrics::showMeter() {
+    if (!exposer_)
+        return;
+    if (const std::optional<double> watts = meter_.watts()) {
+        if (!power_)
+            power_ = &powerFamily_->Add(labels_);
+        power_->Set(*watts);
+    }
+    follow(*energy_.family, energy_.counter, meter_.joules());
+    follow(*charge_.family, charge_.counter, meter_.coulombs());
+    follow(*onTime_.family, onTime_.counter, meter_.outputOnSeconds());
+}
+
+void SupplyMetrics::follow(prometheus::Family<prometheus::Counter>& family,
+                           prometheus::Counter*& counter, double total) {
+    if (counter && total < counter->Value()) {
+        family.Remove(counter);
+        counter = nullptr;
+    }
+    if (!counter)
+        counter = &family.Add(labels_);
+    counter->Increment(total - counter->Value());
 }

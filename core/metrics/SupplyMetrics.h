@@ -11,6 +11,7 @@
 #include <memory>
 
 class CsvRecorder;
+class EnergyMeter;
 class SupplyLink;
 class WatchLimits;
 
@@ -25,14 +26,15 @@ class Registry;
 // What one supply's run shows to a Prometheus server at /metrics: the six
 // read-outs in base units, output, tracking mode and channel, port and
 // polling state, the time of each quantity's last reading and the link's
-// counters, and the watch limits' alarms, all labelled with the run's port. A quantity not read yet
+// counters, the watch limits' alarms, and the meter's power, energy, charge and output-on time,
+// all labelled with the run's port. A quantity not read yet
 // has no sample. The page is served by prometheus-cpp's own HTTP server on its own threads; the
 // values are set here, on the thread of the link.
 class SupplyMetrics : public QObject {
     Q_OBJECT
 public:
     SupplyMetrics(SupplyLink& link, const CsvRecorder& recorder, const WatchLimits& watch,
-                  QObject* parent = nullptr);
+                  const EnergyMeter& meter, QObject* parent = nullptr);
     ~SupplyMetrics() override;
 
     // Serves the page on `where`, "127.0.0.1:9469" or "[::1]:9469" as the
@@ -53,9 +55,15 @@ private:
     void showLink();
     void syncReplies();
     void showAlarms();
+    void showMeter();
+    // Counters follow the meter's totals; a reset of the meter starts the
+    // counter again from zero, which Prometheus reads as a counter reset.
+    void follow(prometheus::Family<prometheus::Counter>& family, prometheus::Counter*& counter,
+                double total);
 
     SupplyLink& link_;
     const WatchLimits& watch_;
+    const EnergyMeter& meter_;
     std::shared_ptr<prometheus::Registry> registry_;
     std::unique_ptr<prometheus::Exposer> exposer_;
     prometheus::Labels labels_;
@@ -78,4 +86,13 @@ private:
     prometheus::Counter* reconnections_ = nullptr;
     prometheus::Counter* recordedRows_ = nullptr;
     std::array<prometheus::Gauge*, 2> alarms_{};
+    prometheus::Family<prometheus::Gauge>* powerFamily_ = nullptr;
+    prometheus::Gauge* power_ = nullptr;
+    struct MeterCounter {
+        prometheus::Family<prometheus::Counter>* family = nullptr;
+        prometheus::Counter* counter = nullptr;
+    };
+    MeterCounter energy_;
+    MeterCounter charge_;
+    MeterCounter onTime_;
 };

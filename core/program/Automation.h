@@ -19,6 +19,11 @@ public:
     ProgramRun& run() { return run_; }
     WatchLimits& watch() { return watch_; }
 
+    // The output off for a reason other than the operator's switch (a watch
+    // alarm, an output timer running out): a programmed run is ended, which
+    // switches it off, or else the output is switched off.
+    void enterSafeState();
+
 private:
     SupplyLink& link_;
     ProgramRun run_;

@@ -52,7 +52,10 @@ bool CsvRecorder::start(const QString& path, Existing existing) {
 void CsvRecorder::stop() {
     if (!isRecording())
         return;
-    if (!writeRow(QDateTime::currentDateTime(), {}, CsvFormat::recordingStoppedText())) {
+    QString stopped = CsvFormat::recordingStoppedText();
+    if (stoppedSuffix_)
+        stopped += u' ' + stoppedSuffix_();
+    if (!writeRow(QDateTime::currentDateTime(), {}, stopped)) {
         fail();
         return;
     }

@@ -6,6 +6,7 @@
 #include <QObject>
 
 #include <array>
+#include <functional>
 
 class SupplyModel;
 
@@ -30,6 +31,9 @@ public:
     bool start(const QString& path, Existing existing);
     // Writes the "recording stopped" row and closes the file.
     void stop();
+    // Words that follow "recording stopped" in its row, asked for when it
+    // is written (the run's totals, say); none by default.
+    void setStoppedSuffix(std::function<QString()> suffix) { stoppedSuffix_ = std::move(suffix); }
 
     bool isRecording() const { return file_.isOpen(); }
     QString fileName() const { return file_.fileName(); }
@@ -59,4 +63,5 @@ private:
     std::array<QString, CsvFormat::ValueColumnCount> values_;
     qint64 rows_ = 0;
     QString error_;
+    std::function<QString()> stoppedSuffix_;
 };

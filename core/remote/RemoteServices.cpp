@@ -4,7 +4,7 @@
 
 #include <QHostAddress>
 
-RemoteServices::RemoteServices(const Parts& parts) : parts_(parts), scpi_(parts.link) {
+RemoteServices::RemoteServices(const Parts& parts) : parts_(parts), scpi_(parts.link, parts.meter) {
     connect(&scpi_, &ScpiServer::clientCountChanged, this, &RemoteAccess::scpiClientCountChanged);
 }
 
@@ -39,7 +39,8 @@ quint16 RemoteServices::scpiPort() const {
 
 bool RemoteServices::serveMetrics(const MetricsAddress& where, const QString& portLabel,
                                   QString* error) {
-    auto metrics = std::make_unique<SupplyMetrics>(parts_.link, parts_.recorder, parts_.watch);
+    auto metrics =
+        std::make_unique<SupplyMetrics>(parts_.link, parts_.recorder, parts_.watch, parts_.meter);
     if (!metrics->listen(where.text(), portLabel, error))
         return false;
     metrics_ = std::move(metrics);

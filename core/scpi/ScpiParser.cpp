@@ -43,6 +43,11 @@ const Row Rows[] = {
     {"OUTPut:PROTection:CLEar", Header::OutputProtectionClear, Forms::SettingOnly},
     {"INSTrument:NSELect", Header::Channel, Forms::Both},
     {"[SOURce]:MODE", Header::Mode, Forms::Both},
+    {"FETCh[:SCALar]:POWer[:DC]", Header::FetchPower, Forms::QueryOnly},
+    {"FETCh[:SCALar]:WHOur", Header::FetchWattHours, Forms::QueryOnly},
+    {"FETCh[:SCALar]:AHOur", Header::FetchAmpHours, Forms::QueryOnly},
+    {"SENSe:WHOur:RESet", Header::ResetWattHours, Forms::SettingOnly},
+    {"SENSe:AHOur:RESet", Header::ResetAmpHours, Forms::SettingOnly},
 };
 
 QList<Node> nodesOf(const QString& pattern) {
@@ -165,10 +170,11 @@ QList<Parsed> parseLine(const QString& line) {
             parsed.append({std::nullopt, UndefinedHeader});
             continue;
         }
-        const bool takesArgument = !query && pattern->header != Header::ClearStatus &&
-                                   pattern->header != Header::OperationComplete &&
-                                   pattern->header != Header::Wait &&
-                                   pattern->header != Header::OutputProtectionClear;
+        const bool takesArgument =
+            !query && pattern->header != Header::ClearStatus &&
+            pattern->header != Header::OperationComplete && pattern->header != Header::Wait &&
+            pattern->header != Header::OutputProtectionClear &&
+            pattern->header != Header::ResetWattHours && pattern->header != Header::ResetAmpHours;
         if (!takesArgument && !argument.isEmpty()) {
             parsed.append({std::nullopt, ParameterNotAllowed});
             continue;

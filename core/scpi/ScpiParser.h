@@ -30,6 +30,11 @@ enum class Header {
     OutputProtectionClear,
     Channel,
     Mode,
+    FetchPower,
+    FetchWattHours,
+    FetchAmpHours,
+    ResetWattHours,
+    ResetAmpHours,
 };
 
 // The standard error and event codes the server reports.

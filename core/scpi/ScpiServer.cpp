@@ -5,7 +5,8 @@
 #include <QTcpServer>
 #include <QTcpSocket>
 
-ScpiServer::ScpiServer(SupplyLink& link, QObject* parent) : QObject(parent), link_(link) {}
+ScpiServer::ScpiServer(SupplyLink& link, EnergyMeter& meter, QObject* parent)
+    : QObject(parent), link_(link), meter_(meter) {}
 
 ScpiServer::~ScpiServer() {
     close();
@@ -62,7 +63,7 @@ void ScpiServer::accept(QTcpServer& server) {
             socket->deleteLater();
             continue;
         }
-        auto* session = new ScpiSession(link_, socket, this);
+        auto* session = new ScpiSession(link_, meter_, socket, this);
         connect(session, &QObject::destroyed, this, [this] { setClients(clients_ - 1); });
         setClients(clients_ + 1);
     }

@@ -5,6 +5,7 @@
 #include <QObject>
 #include <QString>
 
+class EnergyMeter;
 class QTcpServer;
 class SupplyLink;
 
@@ -16,7 +17,7 @@ class ScpiServer : public QObject {
 public:
     static constexpr int MaxClients = 8;
 
-    explicit ScpiServer(SupplyLink& link, QObject* parent = nullptr);
+    ScpiServer(SupplyLink& link, EnergyMeter& meter, QObject* parent = nullptr);
     ~ScpiServer() override;
 
     // Listens on 127.0.0.1 and ::1 (where the system has IPv6), plus the
@@ -38,6 +39,7 @@ private:
     void setClients(int count);
 
     SupplyLink& link_;
+    EnergyMeter& meter_;
     QList<QTcpServer*> servers_;
     int clients_ = 0;
 };

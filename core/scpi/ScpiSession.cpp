@@ -1,5 +1,6 @@
 #include "ScpiSession.h"
 
+#include "ScpiMeter.h"
 #include "protocol/NumberText.h"
 #include "supply/SupplyLink.h"
 
@@ -32,8 +33,8 @@ QString valueText(const QVariant& value) {
 
 } // namespace
 
-ScpiSession::ScpiSession(SupplyLink& link, QTcpSocket* socket, QObject* parent)
-    : QObject(parent), link_(link), socket_(socket) {
+ScpiSession::ScpiSession(SupplyLink& link, EnergyMeter& meter, QTcpSocket* socket, QObject* parent)
+    : QObject(parent), link_(link), meter_(meter), socket_(socket) {
     socket_->setParent(this);
     // A reply is one short line awaited by the client: send it at once.
     socket_->setSocketOption(QAbstractSocket::LowDelayOption, 1);
@@ -216,6 +217,17 @@ void ScpiSession::run(const Scpi::Command& c) {
             pushError(Scpi::IllegalParameterValue);
         }
         break;
+    case Header::FetchPower:
+    case Header::FetchWattHours:
+    case Header::FetchAmpHours:
+    case Header::ResetWattHours:
+    case Header::ResetAmpHours: {
+        const Scpi::MeterOutcome outcome = Scpi::meterCommand(c.header, meter_);
+        pushError(outcome.error);
+        if (!outcome.reply.isEmpty())
+            answer(outcome.reply);
+        break;
+    }
     }
 }
 

@@ -10,6 +10,7 @@
 #include <deque>
 #include <functional>
 
+class EnergyMeter;
 class QTcpSocket;
 class SupplyLink;
 
@@ -29,7 +30,8 @@ public:
     static constexpr qint64 MaxUnread = 64 * 1024;
 
     // Takes the socket over; the session deletes itself when it closes.
-    ScpiSession(SupplyLink& link, QTcpSocket* socket, QObject* parent = nullptr);
+    ScpiSession(SupplyLink& link, EnergyMeter& meter, QTcpSocket* socket,
+                QObject* parent = nullptr);
 
 private:
     struct Pending {
@@ -55,6 +57,7 @@ private:
     void drop();
 
     SupplyLink& link_;
+    EnergyMeter& meter_;
     QTcpSocket* socket_;
     QByteArray inbox_;
     std::deque<Pending> pending_;

@@ -111,6 +111,7 @@ private slots:
     void everyOpeningDecodesAndRecords();
     void metricsPageAfterAPollingCycle();
     void networkSideMadeOnFirstUseOnly();
+    void meterIntegratesASimulatedLoad();
 };
 
 void TestRunController::launchOrderWhenThePortStaysAway_data() {
@@ -279,7 +280,25 @@ void TestRunController::metricsPageAfterAPollingCycle() {
     QVERIFY(run.controller.automation().watch().setSettings(watch));
     for (int step = 0; step < 18; ++step)
         run.tick();
-    QCOMPARE(valueOf(parsePage(scrape(port), types, problem), "velmor_limit_alarm", current), 1.0);
+    const QList<Sample> alarmed = parsePage(scrape(port), types, problem);
+    QCOMPARE(valueOf(alarmed, "velmor_limit_alarm", current), 1.0);
+
+    // The meter: power at the latest reading, totals as counters that a
+    // reset starts again from zero.
+    const EnergyMeter& meter = run.controller.meter();
+    QCOMPARE(types.value("velmor_power_watts"), QStringLiteral("gauge"));
+    QCOMPARE(valueOf(alarmed, "velmor_power_watts"), 12.0 * 0.85);
+    for (const char* counter :
+         {"velmor_output_energy_joules_total", "velmor_output_charge_coulombs_total",
+          "velmor_output_on_seconds_total"})
+        QCOMPARE(types.value(counter), QStringLiteral("counter"));
+    QVERIFY(meter.joules() > 0);
+    QCOMPARE(valueOf(alarmed, "velmor_output_energy_joules_total"), meter.joules());
+    QCOMPARE(valueOf(alarmed, "velmor_output_charge_coulombs_total"), meter.coulombs());
+    QCOMPARE(valueOf(alarmed, "velmor_output_on_seconds_total"), meter.outputOnSeconds());
+    run.controller.meter().reset();
+    QCOMPARE(valueOf(parsePage(scrape(port), types, problem), "velmor_output_energy_joules_total"),
+             0.0);
 }
 
 // The script server and the metrics page are made when first asked for,
@@ -308,6 +327,61 @@ void TestRunController::networkSideMadeOnFirstUseOnly() {
     QCOMPARE(controller.openRemote(&error), controller.remote());
     QCOMPARE(asked, 2);
     QCOMPARE(opened.count(), 1);
+}
+
+// The simulated supply on a 10 ohm load at 5 V draws 2.5 W. Polled cycle
+// after cycle, the meter's energy is that power over the time the output
+// was read on, and that time is the stretch of readings since the output
+// was first read on, short of at most the reading spacing at either end.
+void TestRunController::meterIntegratesASimulatedLoad() {
+    SimSupply sim;
+    QVERIFY(sim.start({"--load-ohms", "10"}));
+    RunController controller(std::make_unique<QtSerialControl>(PortDirectory(sim.linkFolder())),
+                             &RemoteServices::make, nullptr, 200);
+    const LaunchOptions options = launchOn(QStringLiteral("COM200"), false, false);
+    controller.switchPort(RunController::requestFor(options));
+    QVERIFY(controller.link().MSComm().PortOpen());
+    QVERIFY(controller.link().switches().setOutput(OutputState::On));
+    SupplyModel& model = controller.link().model();
+    QDateTime firstOn;
+    QDateTime lastPair;
+    QDateTime previousPair;
+    qint64 widestSpacing = 0;
+    connect(&model, &SupplyModel::changed, this,
+            [&](Quantity quantity, const QVariant& value, const QDateTime& time) {
+                if (quantity == Quantity::Output && !firstOn.isValid() &&
+                    value.value<OutputState>() == OutputState::On)
+                    firstOn = time;
+                if (quantity == Quantity::MeasuredVoltage ||
+                    quantity == Quantity::MeasuredCurrent) {
+                    if (previousPair.isValid())
+                        widestSpacing = std::max(widestSpacing, previousPair.msecsTo(time));
+                    previousPair = time;
+                    lastPair = time;
+                }
+            });
+    // The cycle driven step by step as fast as the simulator answers.
+    PollingCycle& polling = controller.link().polling();
+    for (int step = 0; step < 18 * 8; ++step) {
+        polling.SysTickTimer_Timer();
+        QVERIFY(
+            QTest::qWaitFor([&] { return !controller.link().decoder().replyOutstanding(); }, 2000));
+        QTest::qWait(5);
+    }
+    const EnergyMeter& meter = controller.meter();
+    QVERIFY(firstOn.isValid());
+    QVERIFY(meter.watts());
+    QCOMPARE(*meter.watts(), 2.5);
+    const double readOn = double(firstOn.msecsTo(lastPair)) / 1000.0;
+    const double spacing = double(widestSpacing) / 1000.0;
+    QVERIFY2(meter.outputOnSeconds() <= readOn && meter.outputOnSeconds() >= readOn - 2 * spacing,
+             qPrintable(QStringLiteral("%1 s counted, %2 s read on, readings up to %3 s apart")
+                            .arg(meter.outputOnSeconds())
+                            .arg(readOn)
+                            .arg(spacing)));
+    QVERIFY(meter.outputOnSeconds() > 0.5);
+    QCOMPARE(meter.joules(), 2.5 * meter.outputOnSeconds());
+    QCOMPARE(meter.coulombs(), 0.5 * meter.outputOnSeconds());
 }
 
 QTEST_GUILESS_MAIN(TestRunController)

@@ -1,6 +1,7 @@
 // The SCPI language and the server, against a supply link on a scripted
 // serial control: the parser as a table, then whole conversations over
 // real sockets, then clients that misbehave.
+#include "meter/EnergyMeter.h"
 #include "scpi/ScpiParser.h"
 #include "scpi/ScpiServer.h"
 #include "scpi/ScpiSession.h"
@@ -40,7 +41,7 @@ QString error(int code) {
 struct Served {
     Served()
         : comm(new ScriptedSerialControl), link(std::unique_ptr<SerialControl>(comm)),
-          supply(*comm), server(link) {
+          supply(*comm), meter(link.model()), server(link, meter) {
         link.portSession().toggle({"COM3", 3, "9600", "NONE", "8", "1", {}});
         link.rating().setVoltageRatingText(QStringLiteral("30  V"));
         link.rating().applyVoltageRating();
@@ -71,6 +72,7 @@ struct Served {
     ScriptedSerialControl* comm;
     SupplyLink link;
     ScriptedSupply supply;
+    EnergyMeter meter;
     ScpiServer server;
     bool listening = false;
 };
@@ -85,6 +87,7 @@ private slots:
     void parameters();
     void conversations_data();
     void conversations();
+    void meterWithoutWireTraffic();
     void boundsOnWhatAClientSends();
     void clientsAreCountedAndBounded();
 };
@@ -127,6 +130,15 @@ void TestScpi::parsing_data() {
         << QStringList{error(Scpi::CommandError), error(Scpi::CommandError),
                        error(Scpi::CommandError)};
     QTest::newRow("blank and empty line") << "  " << QStringList{};
+    QTest::newRow("meter queries, relative to the path")
+        << "FETC:POW?;WHOUR?;FETCH:SCALAR:AHOUR?;:FETC:POW:DC?"
+        << QStringList{query(Header::FetchPower), query(Header::FetchWattHours),
+                       query(Header::FetchAmpHours), query(Header::FetchPower)};
+    QTest::newRow("meter resets take no parameter and have no query")
+        << "SENS:WHO:RES;:SENSE:AHOUR:RESET;:SENS:WHO:RES 1;:SENS:AHO:RES?;:FETC:WHO 1"
+        << QStringList{cmd(Header::ResetWattHours), cmd(Header::ResetAmpHours),
+                       error(Scpi::ParameterNotAllowed), error(Scpi::UndefinedHeader),
+                       error(Scpi::UndefinedHeader)};
 }
 
 void TestScpi::parsing() {
@@ -204,6 +216,24 @@ void TestScpi::conversations() {
     const auto client = served.connectClient();
     QCOMPARE(served.converse(*client, lines, replies.size()), replies);
     QCOMPARE(served.comm->takeWritten(), wire);
+}
+
+// Power, energy and charge come from the meter: no query goes to the supply,
+// and either reset clears both.
+void TestScpi::meterWithoutWireTraffic() {
+    Served served;
+    const auto client = served.connectClient();
+    QCOMPARE(served.converse(*client, "FETC:WHO?;AHO?;POW?\nSYST:ERR?\n", 2),
+             QStringList({"0;0", "-230,\"Data corrupt or stale\""}));
+    SupplyModel& model = served.link.model();
+    const QDateTime t0 = QDateTime::currentDateTime();
+    model.setOutput(OutputState::On, t0);
+    model.setNumber(Quantity::MeasuredVoltage, 12, t0);
+    model.setNumber(Quantity::MeasuredCurrent, 0.5, t0);
+    model.setNumber(Quantity::MeasuredCurrent, 0.5, t0.addSecs(9));
+    QCOMPARE(served.converse(*client, "FETC:POW?;WHO?;AHO?\n", 1), QStringList{"6;0.015;0.00125"});
+    QCOMPARE(served.converse(*client, "SENS:AHO:RES;:FETC:WHO?;AHO?\n", 1), QStringList{"0;0"});
+    QCOMPARE(served.comm->takeWritten(), QString());
 }
 
 void TestScpi::boundsOnWhatAClientSends() {
