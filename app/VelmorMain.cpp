@@ -84,6 +84,8 @@ void VelmorMain::wireLink() {
             [this] { boxes_.show(MessageBoxes::openFailed()); });
     connect(&notices, &Notices::outOfRange, this,
             [this] { boxes_.show(MessageBoxes::outOfRange()); });
+    connect(&controller_, &RunController::switchOffFailed, this,
+            [this] { message_.show(tr("关闭输出的命令未能发出，输出可能仍开着")); });
 
     PortSession& session = link_.portSession();
     connect(&session, &PortSession::statusShown, this, [this](const PortRequest& request) {
@@ -401,9 +403,13 @@ bool VelmorMain::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void VelmorMain::EndCmd_Click() {
-    // A programmed run switches the output off while the port is still open.
-    tools_.programs().automation().run().stop();
-    if (MSComm().PortOpen())
-        (void)MSComm().setPortOpen(false);
     close();
+}
+
+void VelmorMain::closeEvent(QCloseEvent* event) {
+    // The one way out: an owed output-off goes out while the port is still
+    // open, ahead of anything a script client has waiting, then the port
+    // closes.
+    (void)controller_.finish();
+    QWidget::closeEvent(event);
 }

@@ -18,6 +18,10 @@ EventLines::EventLines(RunController& controller, std::FILE* out, QObject* paren
     });
     // A programmed run's steps and the watch limits' alarms.
     connect(&model, &SupplyModel::noted, this, [this](const QString& text) { say(text); });
+    connect(&controller, &RunController::switchOffFailed, this, [this] {
+        say(QStringLiteral("output-off owed and not written: it goes out when the line is open "
+                           "again"));
+    });
     CsvRecorder& recorder = controller.recorder();
     connect(&recorder, &CsvRecorder::recordingChanged, this, [this, &recorder](bool recording) {
         if (recording) {

@@ -22,6 +22,8 @@ namespace {
 constexpr int kPortNeverOpened = 1;
 constexpr int kRecordingRefused = 1;
 constexpr int kRunRefused = 1;
+// An owed output-off could not be written at the end: the output may be on.
+constexpr int kOutputLeftOn = 3;
 
 QString startText(ProgramRun::Start start) {
     switch (start) {
@@ -108,6 +110,14 @@ int main(int argc, char** argv) {
         }
         program = {file.steps, options.repeat, QFileInfo(options.runPath).fileName(), false};
     }
+    // Every end goes through the controller's one way out; an output-off it
+    // owed and could not write turns any status into kOutputLeftOn.
+    const auto finish = [&](int status) {
+        if (controller.finish())
+            return status;
+        lines.say(QStringLiteral("the output-off could not be written: the output may still be on"));
+        return kOutputLeftOn;
+    };
     ProgramRun& run = controller.automation().run();
     // The list runs once the port is open: at once, or when a reconnection
     // first opens it. It ends the program; a run cut short by a lost line
@@ -122,16 +132,14 @@ int main(int argc, char** argv) {
         if (start != ProgramRun::Start::Started) {
             lines.say(QStringLiteral("cannot run ") + options.runPath + QStringLiteral(": ") +
                       startText(start));
-            controller.finish();
-            QCoreApplication::exit(kRunRefused);
+            QCoreApplication::exit(finish(kRunRefused));
         }
     };
     // The run's own events reach standard error as notes of the model.
     QObject::connect(&run, &ProgramRun::ended, [&](ProgramRun::End end) {
         if (end == ProgramRun::End::PortGone)
             return;
-        controller.finish();
-        QCoreApplication::exit(end == ProgramRun::End::Finished ? 0 : kRunRefused);
+        QCoreApplication::exit(finish(end == ProgramRun::End::Finished ? 0 : kRunRefused));
     });
     QObject::connect(&controller, &RunController::reopened, startRun);
 
@@ -142,15 +150,13 @@ int main(int argc, char** argv) {
     if (!refused.isEmpty()) {
         lines.say(QStringLiteral("cannot record to ") + options.recordPath + QStringLiteral(": ") +
                   refused);
-        controller.finish();
-        return kRecordingRefused;
+        return finish(kRecordingRefused);
     }
     if (!controller.link().MSComm().PortOpen()) {
         if (!options.reconnect) {
             lines.say(QStringLiteral("port ") + options.port +
                       QStringLiteral(" did not open (missing, in use or refused its settings)"));
-            controller.finish();
-            return kPortNeverOpened;
+            return finish(kPortNeverOpened);
         }
         lines.say(QStringLiteral("port ") + options.port +
                   QStringLiteral(" did not open; trying again every 2 s"));
@@ -161,8 +167,7 @@ int main(int argc, char** argv) {
 
     QObject::connect(&stopSignals, &SignalPipe::received, &app, [&](int number) {
         lines.say(QStringLiteral("stopping on signal ") + QString::number(number));
-        controller.finish();
-        QCoreApplication::exit(0);
+        QCoreApplication::exit(finish(0));
     });
     return QCoreApplication::exec();
 }

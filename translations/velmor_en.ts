@@ -1131,6 +1131,10 @@ recording, reconnection, trend, programmed runs, watch limits, remote control, e
         <source>指标服务未能启动：</source>
         <translation>Metrics server failed to start: </translation>
     </message>
+    <message>
+        <source>关闭输出的命令未能发出，输出可能仍开着</source>
+        <translation>The output-off command could not be sent: the output may still be on</translation>
+    </message>
 </context>
 <context>
     <name>WatchDialog</name>

@@ -16,6 +16,8 @@ RunController::RunController(std::unique_ptr<SerialControl> comm,
             lineLost();
     });
     connect(&reconnector_, &Reconnector::reopened, this, [this] { onReopened(); });
+    connect(&link_.switches(), &SupplySwitches::switchOffFailed, this,
+            &RunController::switchOffFailed);
     recorder_.setStoppedSuffix([this] { return meter_.summaryText(); });
 }
 
@@ -93,6 +95,11 @@ bool RunController::serveMetrics(const MetricsAddress& where, const QString& por
 }
 
 void RunController::launch(const LaunchOptions& options, const PortRequest& request) {
+    // The recording first, so that it holds the port's opening and the start
+    // of polling.
+    if (!options.recordPath.isEmpty() &&
+        !recorder_.start(options.recordPath, CsvRecorder::Existing::Refuse))
+        emit recordingRefused(recorder_.errorString());
     if (options.reconnect)
         setReconnecting(true);
     if (!options.port.isEmpty()) {
@@ -103,14 +110,20 @@ void RunController::launch(const LaunchOptions& options, const PortRequest& requ
         if (options.poll && link_.MSComm().PortOpen())
             togglePolling();
     }
-    if (!options.recordPath.isEmpty() &&
-        !recorder_.start(options.recordPath, CsvRecorder::Existing::Refuse))
-        emit recordingRefused(recorder_.errorString());
+    if (options.outputTimer)
+        (void)outputTimer_.start(*options.outputTimer);
 }
 
-void RunController::finish() {
+bool RunController::finish() {
     reconnector_.stop();
-    automation_.run().stop();
+    // Whatever the operator started that switches the output off ends here
+    // with the output switched off, ahead of anything waiting for the line.
+    if (automation_.run().isActive())
+        automation_.run().stop();
+    else if (outputTimer_.isActive())
+        (void)link_.switches().switchOffNow();
+    outputTimer_.cancel();
+    const bool safe = !link_.switches().offOwed();
     // The recording keeps the end of the run: polling stopped, the port
     // closed, then its own last row.
     if (link_.polling().isPolling())
@@ -118,4 +131,5 @@ void RunController::finish() {
     if (link_.MSComm().PortOpen())
         link_.portSession().ClosePort();
     recorder_.stop();
+    return safe;
 }

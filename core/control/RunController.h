@@ -61,22 +61,27 @@ public:
     // one-line reason when the address cannot be bound.
     bool serveMetrics(const MetricsAddress& where, const QString& portLabel, QString* error);
 
-    // The command line's order: reconnection, the port (opened as the port
-    // button opens it, or quietly and tried again and again when
-    // reconnecting), polling once it is open, then the recording. A
-    // recording that cannot start is announced by recordingRefused.
+    // The command line's order: the recording, reconnection, the port
+    // (opened as the port button opens it, or quietly and tried again and
+    // again when reconnecting), polling once it is open, then the output
+    // timer. A recording that cannot start is announced by recordingRefused.
     void launch(const LaunchOptions& options, const PortRequest& request);
 
-    // The end of a run: a programmed run stopped (its output switched off),
-    // polling stopped, the port closed and the recording's last row written. Destroying the
-    // controller closes the port without a word and ends the recording, as the window's exit does.
-    void finish();
+    // The one way out of both programs: a programmed run stopped or an
+    // output timer ended (the output switched off ahead of everything
+    // waiting for the line), polling stopped, the port closed and the
+    // recording's last row written. False when an output-off was owed and
+    // could not be written: the output may still be on.
+    bool finish();
 
 signals:
     void reconnectingChanged(bool on);
     // A lost line (or one that did not open at launch) is open again.
     void reopened();
     void recordingRefused(const QString& reason);
+    // An owed output-off could not be written (the line is gone): the output
+    // may still be on, and goes off when the line is open again.
+    void switchOffFailed();
     // The script server and the metrics page were made (once a run).
     void remoteOpened(RemoteAccess* remote);
 

@@ -5,6 +5,8 @@
 #include "record/CsvRecorder.h"
 #include "supply/SupplyLink.h"
 
+#include <algorithm>
+
 #include <prometheus/counter.h>
 #include <prometheus/exposer.h>
 #include <prometheus/family.h>
@@ -242,11 +244,13 @@ void SupplyMetrics::showMeter() {
 
 void SupplyMetrics::follow(prometheus::Family<prometheus::Counter>& family,
                            prometheus::Counter*& counter, double total) {
-    if (counter && total < counter->Value()) {
+    // Adding the difference rounds: the counter may stand an ulp above the
+    // total, which is no reset. Only a total clearly below it is one.
+    if (counter && total < counter->Value() * (1 - 1e-9)) {
         family.Remove(counter);
         counter = nullptr;
     }
     if (!counter)
         counter = &family.Add(labels_);
-    counter->Increment(total - counter->Value());
+    counter->Increment(std::max(0.0, total - counter->Value()));
 }

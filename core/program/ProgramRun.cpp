@@ -61,7 +61,6 @@ ProgramRun::Start ProgramRun::start(Program program) {
         offsets_.push_back(passMs_);
         passMs_ += stepMsecs(int(i));
     }
-    offWhenOpen_ = false;
     index_ = 0;
     pass_ = 1;
     note(startedText(program_));
@@ -107,7 +106,6 @@ void ProgramRun::runStep() {
     if (sent && step.output == OutputState::On)
         sent = link_.switches().setOutput(OutputState::On);
     if (!sent) {
-        offWhenOpen_ = true;
         finish(End::PortGone);
         return;
     }
@@ -182,31 +180,21 @@ void ProgramRun::stop() {
 void ProgramRun::finish(End end, int refused) {
     timer_.stop();
     const bool keep = end == End::Finished && program_.keepOutputAtEnd;
-    if (!keep && !offWhenOpen_)
-        switchOff();
+    // With the line gone the output-off is owed, and goes out as soon as the
+    // line is open again.
+    if (!keep)
+        (void)link_.switches().switchOffNow();
     note(end == End::Finished ? QStringLiteral("run finished") : QStringLiteral("run stopped"));
     setState(State::Idle);
     emit ended(end, refused);
-}
-
-void ProgramRun::switchOff() {
-    if (!link_.switches().switchOffNow())
-        offWhenOpen_ = true;
 }
 
 void ProgramRun::linkChanged(LinkEvent event) {
     switch (event) {
     case LinkEvent::PortClosed:
     case LinkEvent::PortLost:
-        if (isActive()) {
-            offWhenOpen_ = true;
+        if (isActive())
             finish(End::PortGone);
-        }
-        break;
-    case LinkEvent::PortOpened:
-    case LinkEvent::PortReopened:
-        if (offWhenOpen_ && link_.switches().switchOffNow())
-            offWhenOpen_ = false;
         break;
     default:
         break;

@@ -77,7 +77,6 @@ private:
     void finish(End end, int refused = -1);
     void setState(State state);
     void note(const QString& text);
-    void switchOff();
     void linkChanged(LinkEvent event);
     void readingIn(Quantity quantity, double value);
     void dwellOver();
@@ -102,7 +101,4 @@ private:
     // out after its commands: an answer already on its way tells of the
     // step before.
     bool conditionArmed_ = false;
-    // A run ended by a closed or lost port: the output goes off once the line
-    // is open again.
-    bool offWhenOpen_ = false;
 };

@@ -87,10 +87,13 @@ bool LineArbiter::mustHold(Reply reply) const {
 bool LineArbiter::hold(Request request) {
     if (panelHeld() >= MaxHeld)
         return false;
-    // The panel's requests go before every client's.
-    const auto firstClient = std::find_if(queue_.begin(), queue_.end(),
-                                          [](const Request& r) { return !isPanel(r.sender); });
-    queue_.insert(firstClient, std::move(request));
+    // The panel's commands go before a waiting tick, which continues the
+    // cycle from the step they leave, and both before every client's request.
+    const bool tick = request.sender == Sender::Polling;
+    const auto after = std::find_if(queue_.begin(), queue_.end(), [tick](const Request& r) {
+        return !isPanel(r.sender) || (!tick && r.sender == Sender::Polling);
+    });
+    queue_.insert(after, std::move(request));
     return true;
 }
 

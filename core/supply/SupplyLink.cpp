@@ -13,6 +13,8 @@ SupplyLink::SupplyLink(std::unique_ptr<SerialControl> comm, QObject* parent)
     connect(&model_, &SupplyModel::linkEvent, &line_, [this](LinkEvent event) {
         if (event == LinkEvent::PortClosed || event == LinkEvent::PortLost)
             line_.portClosed();
+        else if (event == LinkEvent::PortOpened || event == LinkEvent::PortReopened)
+            switches_.payOwedOff();
     });
     connect(comm_.get(), &SerialControl::bytesWritten, this,
             [this](qint64 count) { log_.countSent(count); });

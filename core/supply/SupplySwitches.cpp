@@ -29,10 +29,18 @@ bool SupplySwitches::sendOutput(OutputState state) {
 }
 
 bool SupplySwitches::switchOffNow() {
-    if (!line_.sendOwed(Commands::OutputOff, PollingStep::Version))
+    offOwed_ = !line_.sendOwed(Commands::OutputOff, PollingStep::Version);
+    if (offOwed_) {
+        emit switchOffFailed();
         return false;
+    }
     showOutput(OutputState::Off);
     return true;
+}
+
+void SupplySwitches::payOwedOff() {
+    if (offOwed_)
+        (void)switchOffNow();
 }
 
 void SupplySwitches::showOutput(OutputState state) {

@@ -29,9 +29,13 @@ public:
     // without a message, when the port is closed.
     bool setOutput(OutputState state);
     // An output-off that is owed (a run's end or stop, a watch limit, the
-    // way out): it goes ahead of everything waiting for the line, and
-    // clients' requests fail. False when it could not be written.
+    // output timer, the way out): it goes ahead of everything waiting for the
+    // line, and clients' requests fail. False when it could not be written:
+    // it stays owed, and goes out first when the port opens again.
     bool switchOffNow();
+    bool offOwed() const { return offOwed_; }
+    // The port opened: an owed output-off goes out before anything else.
+    void payOwedOff();
     // A mode or channel becoming selected, by the operator or by a reply
     // that reports another one than selected: the command goes out.
     void selectMode(TrackingMode mode);
@@ -42,6 +46,8 @@ public:
 
 signals:
     void outputShown(OutputState state);
+    // An owed output-off could not be written: the output may still be on.
+    void switchOffFailed();
     // The option to show selected; the channel options are usable only in
     // independent mode.
     void modeSelected(TrackingMode mode);
@@ -54,4 +60,5 @@ private:
     LineArbiter& line_;
     OutputState shownOutput_ = OutputState::Off;
     int selectedChannel_ = 1;
+    bool offOwed_ = false;
 };

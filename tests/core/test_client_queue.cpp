@@ -158,7 +158,8 @@ void TestClientQueue::anUnansweredQueryFreesTheLine() {
     // reply, if it comes, is nobody's.
     line.read(Quantity::Channel);
     QCOMPARE(line.written(), QString());
-    QTRY_COMPARE_WITH_TIMEOUT(line.written(), "APPL?CR", 5000);
+    QString wire;
+    QTRY_COMPARE_WITH_TIMEOUT(wire += line.written(), QStringLiteral("APPL?CR"), 5000);
 }
 
 QTEST_GUILESS_MAIN(TestClientQueue)

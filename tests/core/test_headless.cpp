@@ -156,9 +156,17 @@ void TestHeadless::pollsRecordsAndStopsOnSignal() {
         QVERIFY2(m.hasMatch(), qPrintable(line));
         said.append(m.captured(2).section(u' ', 0, 1));
     }
+    // The recording starts first, so that it holds the port's opening and
+    // the start of polling too.
     QCOMPARE(said,
-             QStringList({"port opened", "polling started", "recording started", "stopping on",
+             QStringList({"recording started", "port opened", "polling started", "stopping on",
                           "polling stopped", "port closed", "recording stopped"}));
+    QStringList events;
+    for (const QString& line : lines.mid(1))
+        events.append(RecordedCsv::fields(line).last());
+    QVERIFY2(events.contains(QStringLiteral("port opened")) &&
+                 events.contains(QStringLiteral("polling started")),
+             qPrintable(events.join(u'|')));
 }
 
 void TestHeadless::survivesTheSupplyVanishingAndReturning() {

@@ -281,6 +281,7 @@ void TestRunController::metricsPageAfterAPollingCycle() {
     for (int step = 0; step < 18; ++step)
         run.tick();
     const QList<Sample> alarmed = parsePage(scrape(port), types, problem);
+    QVERIFY2(problem.isEmpty(), qPrintable(problem));
     QCOMPARE(valueOf(alarmed, "velmor_limit_alarm", current), 1.0);
 
     // The meter: power at the latest reading, totals as counters that a
@@ -364,8 +365,8 @@ void TestRunController::meterIntegratesASimulatedLoad() {
     PollingCycle& polling = controller.link().polling();
     for (int step = 0; step < 18 * 8; ++step) {
         polling.SysTickTimer_Timer();
-        QVERIFY(
-            QTest::qWaitFor([&] { return !controller.link().decoder().replyOutstanding(); }, 2000));
+        QVERIFY(QTest::qWaitFor(
+            [&] { return controller.link().line().state() == LineArbiter::State::Free; }, 2000));
         QTest::qWait(5);
     }
     const EnergyMeter& meter = controller.meter();
