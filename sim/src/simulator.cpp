@@ -39,7 +39,8 @@ Simulator::Simulator(const Options& options, const std::filesystem::path& linkDi
     : options_(options), linkDir_(linkDir), pty_(std::in_place),
       link_(std::in_place, linkDir, options.com, pty_->slavePath()), model_(options.loadOhms),
       instrument_(model_, simulatorIdentity(options.com)),
-      faults_(options.drop, options.garbage, options.seed ? *options.seed : std::random_device{}()),
+      faults_(options.drop, options.garbage, options.seed ? *options.seed : std::random_device{}(),
+              options.lateChance, options.lateBy),
       queue_(WriteQueue::Settings{options.chunk, options.delay, kChunkGap}),
       pacer_(options.lineRate), watchStdin_(stdinCanSignalEnd()) {
     if (!options.logFile.empty()) {
@@ -140,7 +141,8 @@ void Simulator::receive(Clock::time_point now) {
             if (auto spoiled = faults_.apply(std::move(*reply))) {
                 // The command went on the line with its two end letters.
                 const auto due = pacer_.replyDue(now, command.size() + 2, spoiled->size());
-                queue_.push(*spoiled, due);
+                // The queue keeps replies in order, so those after a late one wait behind it.
+                queue_.push(*spoiled, due + faults_.lateness());
             }
         }
     }

@@ -1,5 +1,7 @@
 #include "sim_process.hpp"
 
+#include "fault_injector.hpp"
+
 #include <gtest/gtest.h>
 
 #include <sys/wait.h>
@@ -79,6 +81,47 @@ TEST(SimProcess, DroppedRepliesNeverComeAndGarbledOnesKeepTheirLength) {
     EXPECT_FALSE(decodeNumberReply(reply.substr(0, 12))) << "the reply came through unspoiled";
 }
 
+TEST(SimProcess, ALateReplyHoldsTheRepliesAfterItInOrder) {
+    const std::vector<std::pair<std::string, std::string>> exchanges = {
+        {"SOUR:MODE?", "2\r\n"},
+        {"APPL?", "1\r\n"},
+        {"OUTPut:STATe?", "0\r\n"},
+        {"SYST:VERS?", "V1.06\r\n"},
+        {"VOLTage:LEVel?", "+5.00000E+00\r\n"},
+        {"CURRent:LEVel?", "+1.00000E+00\r\n"},
+        {"SOUR:MODE?", "2\r\n"},
+        {"APPL?", "1\r\n"},
+    };
+    constexpr std::uint32_t kSeed = 5;
+    const auto lateBy = 400ms;
+    // The same seed and the same draws per reply tell which replies the simulator makes late.
+    FaultInjector predict(0, 0, kSeed, 0.3, lateBy);
+    std::size_t firstLate = exchanges.size();
+    for (std::size_t i = 0; i < exchanges.size(); ++i) {
+        predict.apply(exchanges[i].second);
+        if (predict.lateness() != 0ms && firstLate == exchanges.size()) {
+            firstLate = i;
+        }
+    }
+    ASSERT_LT(firstLate, exchanges.size() - 1) << "the seed makes no reply but the last late";
+
+    SimProcess sim({"--late", "0.3:400", "--seed", std::to_string(kSeed), "--quiet"});
+    Client client(sim.link());
+    client.send("SOUR:MODE 2CR");
+    std::string queries;
+    for (const auto& exchange : exchanges) {
+        queries += exchange.first + "CR";
+    }
+    const auto sent = std::chrono::steady_clock::now();
+    client.send(queries);
+    for (std::size_t i = 0; i < exchanges.size(); ++i) {
+        EXPECT_EQ(client.receive(), exchanges[i].second) << i;
+        if (i >= firstLate) {
+            EXPECT_GE(std::chrono::steady_clock::now() - sent, lateBy) << i << " came early";
+        }
+    }
+}
+
 TEST(SimProcess, FloodsThenBehaves) {
     SimProcess sim({"--flood", "0.3", "--quiet"});
     Client client(sim.link());
@@ -152,7 +195,7 @@ TEST(SimProcess, OutlivesInputFromDevNullAndServesClientAfterClient) {
 
 TEST(SimProcess, CommandLineErrorsExitWithStatusTwo) {
     const std::string binary = VELMOR_SIM_BINARY;
-    for (const char* args : {"--com 0", "extra", "--nope", "--drop"}) {
+    for (const char* args : {"--com 0", "extra", "--nope", "--drop", "--late 0.5", "--late 2:10"}) {
         const int status = std::system((binary + " " + args + " >/dev/null 2>&1").c_str());
         EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 2) << args << ": " << status;
     }
