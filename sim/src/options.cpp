@@ -83,9 +83,9 @@ struct ValueOption {
     Apply apply;
 };
 
-const std::array<ValueOption, 14>& valueOptions() {
+const std::array<ValueOption, 15>& valueOptions() {
     using std::chrono::milliseconds;
-    static const std::array<ValueOption, 14> options{{
+    static const std::array<ValueOption, 15> options{{
         {"--com", "a port number from 1 to 255",
          reader(unsignedIn<1, 255>, [](Options& o, auto n) { o.com = static_cast<int>(n); })},
         {"--link-dir", "a folder", reader(nonEmpty, [](Options& o, auto dir) { o.linkDir = dir; })},
@@ -118,6 +118,8 @@ const std::array<ValueOption, 14>& valueOptions() {
          reader(unsignedIn<0, 0xFFFFFFFF>,
                 [](Options& o, auto n) { o.seed = static_cast<std::uint32_t>(n); })},
         {"--log", "a file name", reader(nonEmpty, [](Options& o, auto file) { o.logFile = file; })},
+        {"--wire-log", "a file name",
+         reader(nonEmpty, [](Options& o, auto file) { o.wireLogFile = file; })},
     }};
     return options;
 }
@@ -213,6 +215,9 @@ Faults:
 
 Other:
   --log FILE         append every command received to FILE, one per line
+  --wire-log FILE    append every command and every reply with its fate (sent,
+                     late, held, garbled, dropped) to FILE, each after the time
+                     in milliseconds since the epoch
   --quiet            no progress notes on standard error
   -h, --help         show this help and exit
 

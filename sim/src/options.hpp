@@ -25,6 +25,7 @@ struct Options {
     std::chrono::milliseconds flood{0};
     std::optional<std::uint32_t> seed; // none: a fresh random seed
     std::string logFile;               // empty: no command log
+    std::string wireLogFile;           // empty: no wire log
     bool quiet = false;
 };
 

@@ -38,6 +38,7 @@ TEST(Options, EachOptionSetsItsField) {
         {{"--flood", "0.2"}, [](const Options& o) { return o.flood.count() == 200; }},
         {{"--seed", "4294967295"}, [](const Options& o) { return *o.seed == 4294967295u; }},
         {{"--log", "cmds.txt"}, [](const Options& o) { return o.logFile == "cmds.txt"; }},
+        {{"--wire-log=wire.txt"}, [](const Options& o) { return o.wireLogFile == "wire.txt"; }},
         {{"--com", "5", "--quiet", "--com", "6"},
          [](const Options& o) { return o.com == 6 && o.quiet; }},
     };
@@ -82,6 +83,7 @@ TEST(Options, BadCommandLinesAreRejectedWithTheOffenderNamed) {
         {{"--flood", "inf"}, "--flood"},
         {{"--seed", "4294967296"}, "--seed"},
         {{"--log"}, "--log"},
+        {{"--wire-log", ""}, "--wire-log"},
         {{"--colour"}, "--colour"},
         {{"stray"}, "stray"},
         {{"--quiet=yes"}, "--quiet=yes"},
@@ -101,7 +103,7 @@ TEST(Options, HelpWinsAndDescribesEveryOption) {
     for (const char* option :
          {"--com", "--link-dir", "--load-ohms", "--chunk", "--delay", "--line-rate", "--garbage",
           "--drop", "--late", "--vanish-after", "--return-after", "--flood", "--seed", "--log",
-          "--quiet", "--help"}) {
+          "--wire-log", "--quiet", "--help"}) {
         EXPECT_NE(help.find(option), std::string::npos) << option;
     }
 }

@@ -122,6 +122,46 @@ TEST(SimProcess, ALateReplyHoldsTheRepliesAfterItInOrder) {
     }
 }
 
+// The lines of a wire log as (time, rest).
+std::vector<std::pair<long long, std::string>> wireLines(const fs::path& path) {
+    std::ifstream in(path);
+    std::vector<std::pair<long long, std::string>> lines;
+    long long ms = 0;
+    std::string rest;
+    while (in >> ms && std::getline(in, rest)) {
+        lines.emplace_back(ms, rest);
+    }
+    return lines;
+}
+
+TEST(SimProcess, TheWireLogTimesCommandsAndRepliesWithTheirFate) {
+    TempDir temp;
+    const fs::path late = temp.path() / "late.log";
+    {
+        SimProcess sim({"--wire-log", late.string(), "--late", "1:300", "--quiet"});
+        Client client(sim.link());
+        client.send("APPL?CROUTP 1CR");
+        EXPECT_EQ(client.receive(), "1\r\n");
+    }
+    const auto lines = wireLines(late);
+    ASSERT_EQ(lines.size(), 3u);
+    EXPECT_EQ(lines[0].second, " < APPL?");
+    EXPECT_EQ(lines[1].second, " > late 1\\x0D\\x0A");
+    EXPECT_EQ(lines[2].second, " < OUTP 1");
+    EXPECT_GE(lines[1].first - lines[0].first, 300) << "the reply's time is when it leaves";
+
+    const fs::path dropped = temp.path() / "dropped.log";
+    {
+        SimProcess sim({"--wire-log", dropped.string(), "--drop", "1", "--quiet"});
+        Client client(sim.link());
+        client.send("SYST:VERS?CR");
+        EXPECT_EQ(client.readOnce(300ms), -ETIMEDOUT);
+    }
+    const auto lost = wireLines(dropped);
+    ASSERT_EQ(lost.size(), 2u);
+    EXPECT_EQ(lost[1].second, " > dropped V1.06\\x0D\\x0A");
+}
+
 TEST(SimProcess, FloodsThenBehaves) {
     SimProcess sim({"--flood", "0.3", "--quiet"});
     Client client(sim.link());
