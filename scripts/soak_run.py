@@ -194,7 +194,7 @@ class Soak:
                                          "reply": line.decode("latin-1").rstrip("\r\n")})
                         time.sleep(random.uniform(0, 0.2))
             except socket.timeout:
-                self.log_client({"client": name, "sent": now_ms(), "outcome": "timeout"})
+                self.log_client({"client": name, "gave_up": now_ms(), "outcome": "timeout"})
             except OSError:
                 time.sleep(0.5)
 
@@ -227,11 +227,11 @@ class Soak:
                     time.sleep(random.uniform(0, 0.2))
             except pyvisa.errors.VisaIOError as error:
                 timeout = error.error_code == pyvisa.constants.StatusCode.error_timeout
-                self.log_client({"client": name, "sent": now_ms(),
+                self.log_client({"client": name, "gave_up": now_ms(),
                                  "outcome": "timeout" if timeout else "closed"})
                 time.sleep(0.5)
             except Exception:
-                self.log_client({"client": name, "sent": now_ms(), "outcome": "closed"})
+                self.log_client({"client": name, "gave_up": now_ms(), "outcome": "closed"})
                 time.sleep(0.5)
             finally:
                 try:
