@@ -37,7 +37,7 @@ FAULTS = ["--late", "0.005:1500", "--garbage", "0.005", "--drop", "0.005"]
 # load is above every voltage), so that the measured voltage is the set one,
 # the measured current a tenth of it, and neither is ever a set current or a
 # protection level.
-STEPS = [(5.5, 1.61, 4), (7.5, 1.83, 4), (12.5, 1.97, 4)]
+STEPS = [(5.5, 1.61, 2), (7.5, 1.83, 2), (12.5, 1.97, 2)]
 REPEAT = 3
 QUERIES = ["*IDN?", "SYST:VERS?", "VOLT:PROT?", "CURR:PROT?", "CURR?", "MEAS:VOLT?",
            "MEAS:CURR?", "FETC:VOLT?"]

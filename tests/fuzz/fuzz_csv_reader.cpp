@@ -23,6 +23,7 @@
 
 #include <QBuffer>
 #include <QCoreApplication>
+#include <QHash>
 #include <QString>
 
 #include <algorithm>
@@ -41,7 +42,8 @@ __attribute__((weak)) std::size_t __sanitizer_get_allocated_size(const volatile 
 namespace {
 
 constexpr std::size_t HeaderSize = 5;
-constexpr qint64 MaxFileBytes = 4 << 20;
+// Room for many rows and lines far past the bound; more only slows the runs.
+constexpr qint64 MaxFileBytes = 64 * 1024;
 // Qt's and the history's first allocations, the line buffers, one too-long line.
 constexpr qint64 FixedBytes = 256 * 1024;
 constexpr qint64 BytesPerFileByte = 8;
@@ -135,8 +137,13 @@ qint64 keptCount(const ReadingHistory& history) {
 void checkRows(const QList<QByteArray>& lines, const CsvReader::Result& result) {
     qint64 skipped = 0;
     QList<qint64> named;
+    // A repeated part gives the same lines again and again.
+    QHash<QByteArray, bool> passes;
     for (qsizetype i = 1; i < lines.size(); ++i) {
-        if (rowPasses(lines.first(), lines[i]))
+        auto known = passes.find(lines[i]);
+        if (known == passes.end())
+            known = passes.insert(lines[i], rowPasses(lines.first(), lines[i]));
+        if (*known)
             continue;
         ++skipped;
         if (named.size() < CsvReader::KeptLineNumbers)
