@@ -6,6 +6,8 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <algorithm>
+
 #include <functional>
 
 namespace {
@@ -196,6 +198,10 @@ void TestCommandLine::badLines_data() {
     QTest::newRow("listen on a scope that names no interface")
         << QStringList{"--scpi", "--scpi-listen", "fe80::1%eth0\x1b[2J"} << "fe80::1%eth0";
     QTest::newRow("unknown option") << QStringList{"--colour"} << "colour";
+    QTest::newRow("control character in an unknown option")
+        << QStringList{QStringLiteral("--po\x01-")} << "po?-";
+    QTest::newRow("line break in an unknown option") << QStringList{"--colour\n--poll"} << "colour";
+    QTest::newRow("very long unknown option") << QStringList{"--" + QString(5000, u'x')} << "xxx";
     QTest::newRow("stray argument") << QStringList{"COM3"} << "COM3";
     QTest::newRow("very long value")
         << QStringList{"--port", "/" + QString(5000, u'x')} << "too long";
@@ -220,7 +226,10 @@ void TestCommandLine::badLines() {
     const CommandLine line = parse(args);
     QCOMPARE(line.outcome, CommandLine::Outcome::Error);
     QVERIFY2(line.message.contains(named), qPrintable(line.message));
-    QVERIFY2(!line.message.contains(u'\n'), qPrintable(line.message));
+    const bool printable = std::none_of(line.message.begin(), line.message.end(), [](QChar c) {
+        return c.unicode() < 0x20 || c.unicode() == 0x7f;
+    });
+    QVERIFY2(printable, qPrintable(line.message));
     QVERIFY2(line.message.size() < 300, qPrintable(line.message));
 }
 

@@ -100,6 +100,10 @@ private slots:
     void foreignFileIsRefused_data();
     void foreignFileIsRefused();
     void linesEndedByCrLfAndAMarkRead();
+    void lastLineWithoutItsEnd_data();
+    void lastLineWithoutItsEnd();
+    void lineLengthBound_data();
+    void lineLengthBound();
     void exportReadsBackInAnyLocale_data();
     void exportReadsBackInAnyLocale();
     void exportRowsCarryTheLatestValues();
@@ -212,6 +216,52 @@ void TestCsvRecord::linesEndedByCrLfAndAMarkRead() {
     QCOMPARE(result.malformed, 0);
     QCOMPARE(result.history->points(Quantity::MeasuredVoltage).size(), size_t(2));
     QCOMPARE(result.history->events().back().text, QStringLiteral("port lost"));
+}
+
+// A file whose last line has no line end, as an editor may leave it: the
+// line reads as any other, a CR before the end included.
+void TestCsvRecord::lastLineWithoutItsEnd_data() {
+    QTest::addColumn<QByteArray>("end");
+    QTest::newRow("LF file") << QByteArray("\n");
+    QTest::newRow("CR LF file") << QByteArray("\r\n");
+    QTest::newRow("CR LF file, CR left at the end") << QByteArray("\r");
+}
+
+void TestCsvRecord::lastLineWithoutItsEnd() {
+    QFETCH(QByteArray, end);
+    QByteArray text = QByteArray(kHeader) + kRecording;
+    text.replace("\n", "\r\n");
+    if (end == "\n")
+        text.replace("\r\n", "\n");
+    text.chop(end == "\r" ? 1 : end.size());
+    const auto result = readText(text);
+    QCOMPARE(result.malformed, 0);
+    QCOMPARE(result.history->events().back().text, QStringLiteral("port lost"));
+}
+
+// The bound is on a line's text, whatever ends it, so that one row reads
+// alike at the end of a file and before another.
+void TestCsvRecord::lineLengthBound_data() {
+    QTest::addColumn<int>("length");
+    QTest::addColumn<QByteArray>("end");
+    QTest::addColumn<bool>("kept");
+    for (const QByteArray& end : {QByteArray("\n"), QByteArray("\r\n"), QByteArray()}) {
+        const QByteArray name = end == "\n" ? "LF" : end.isEmpty() ? "last" : "CR LF";
+        QTest::newRow(name + " at the bound") << CsvReader::MaxLineChars << end << true;
+        QTest::newRow(name + " one past") << CsvReader::MaxLineChars + 1 << end << false;
+        QTest::newRow(name + " two past") << CsvReader::MaxLineChars + 2 << end << false;
+    }
+}
+
+void TestCsvRecord::lineLengthBound() {
+    QFETCH(int, length);
+    QFETCH(QByteArray, end);
+    QFETCH(bool, kept);
+    QByteArray row = "2026-12-07T15:31:05.000+01:00,,,,,,,,,,,";
+    row += QByteArray(length - row.size(), 'x');
+    const auto result = readText(QByteArray(kHeader) + row + end);
+    QCOMPARE(result.rows, 1);
+    QCOMPARE(result.malformed, kept ? 0 : 1);
 }
 
 void TestCsvRecord::exportReadsBackInAnyLocale_data() {

@@ -24,6 +24,8 @@ private slots:
     void decimalForms_data();
     void decimalForms();
     void decimalFormsRoundTrip();
+    void decimalTiesRoundToEven_data();
+    void decimalTiesRoundToEven();
     void parsedDecimals_data();
     void parsedDecimals();
     void portNumbers_data();
@@ -241,6 +243,32 @@ void TestNumberText::decimalFormsRoundTrip() {
                  qPrintable(plainDecimal(value)));
         QCOMPARE(plainDecimal(back), plainDecimal(value));
     }
+}
+
+// A value that lies exactly halfway between two 15-digit decimals goes to the
+// one whose last digit is even, as the 16-bit conversions round their halves
+// and as the C library prints: an argument on the wire, an entry and a
+// read-out do not depend on which conversion library the program carries.
+void TestNumberText::decimalTiesRoundToEven_data() {
+    QTest::addColumn<double>("value");
+    QTest::addColumn<QString>("plain");
+    QTest::newRow("fuzz finding, even stays") << 999868388517062.5 << "999868388517062";
+    QTest::newRow("odd goes up") << 999868388517063.5 << "999868388517064";
+    QTest::newRow("negative tie") << -999868388517062.5 << "-999868388517062";
+    QTest::newRow("just above the tie") << 999868388517062.625 << "999868388517063";
+    QTest::newRow("carry into a new order") << 999999999999999.5 << "1E+15";
+    QTest::newRow("whole number tie") << 1000000000000005.0 << "1E+15";
+    QTest::newRow("whole number tie, odd") << 1000000000000015.0 << "1.00000000000002E+15";
+    QTest::newRow("power of two below 1") << std::ldexp(1.0, -22) << "2.38418579101562E-07";
+}
+
+void TestNumberText::decimalTiesRoundToEven() {
+    QFETCH(double, value);
+    QFETCH(QString, plain);
+    QCOMPARE(plainDecimal(value), plain);
+    const QString magnitude = plain.startsWith(u'-') ? plain.mid(1) : plain;
+    QCOMPARE(readOutText(std::abs(value), value < 0), plain);
+    QCOMPARE(blankPrefixed(std::abs(value)), u' ' + magnitude);
 }
 
 // What a recording, a list file, a script argument and --rating accept as a

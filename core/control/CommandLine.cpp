@@ -30,6 +30,17 @@ QString shown(const QString& value) {
            (value.size() > kShownLength ? QStringLiteral("...'") : QStringLiteral("'"));
 }
 
+// Qt's parser quotes an unknown option whole: its error is made one line
+// of printable text, cut as a shown value is.
+QString parserError(const QString& text) {
+    constexpr int kLongest = 2 * kShownLength;
+    QString line = text.left(kLongest);
+    for (QChar& c : line)
+        if (c.unicode() < 0x20 || c.unicode() == 0x7f)
+            c = u'?';
+    return text.size() > kLongest ? line + QStringLiteral("...") : line;
+}
+
 bool hasControlCharacter(const QString& text) {
     for (QChar c : text)
         if (c.unicode() < 0x20 || c.unicode() == 0x7f)
@@ -498,7 +509,7 @@ CommandLine parsed(const QStringList& givenArguments, const Program& program) {
 
     QHash<QString, QStringList> afterEquals;
     if (!parser.parse(forQtParser(givenArguments, rows, afterEquals)))
-        return failure(parser.errorText());
+        return failure(parserError(parser.errorText()));
     // Qt's parser adds --help-all beside --help; the panel has no options of
     // Qt's own to show, so both give the same help.
     if (parser.isSet(help) || parser.isSet(QStringLiteral("help-all"))) {

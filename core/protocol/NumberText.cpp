@@ -76,15 +76,14 @@ struct Scientific {
 // The largest value with 15 significant digits that a double can hold.
 constexpr double kLargest15Digits = 1.79769313486231e308;
 
-Scientific scientific(double value) {
-    // Rounding the largest doubles to 15 digits would carry them past the
-    // largest double, and their text would no longer read back as a number.
-    if (std::abs(value) > kLargest15Digits)
-        value = std::copysign(kLargest15Digits, value);
+// A double's exact decimal expansion has at most 767 significant digits.
+constexpr int kAllDigits = 767;
+
+// Qt's own conversion, correctly rounded, whose code the toolkit has in
+// memory already: `decimals` digits after the first, as digits and exponent.
+Scientific qtScientific(double value, int decimals) {
+    const std::string text = QByteArray::number(value, 'e', decimals).toStdString();
     Scientific sci;
-    // Qt's own conversion, correctly rounded as the standard library's is,
-    // whose code the toolkit has in memory already.
-    const std::string text = QByteArray::number(value, 'e', 14).toStdString();
     std::size_t pos = 0;
     if (text[pos] == '-') {
         sci.negative = true;
@@ -95,6 +94,47 @@ Scientific scientific(double value) {
         if (isDigit(text[i]))
             sci.digits.push_back(text[i]);
     sci.exponent = std::stoi(text.substr(e + 1));
+    return sci;
+}
+
+// Cuts the digits to 15, rounding what is cut off to the nearest, a tie
+// (a 5 and nothing after it) to the even digit.
+void roundTo15Digits(Scientific& sci) {
+    constexpr std::size_t kept = 15;
+    if (sci.digits.size() <= kept)
+        return;
+    const char first = sci.digits[kept];
+    const bool beyondHalf = sci.digits.find_first_not_of('0', kept + 1) != std::string::npos;
+    const bool oddLast = (sci.digits[kept - 1] - '0') % 2 == 1;
+    const bool up = first > '5' || (first == '5' && (beyondHalf || oddLast));
+    sci.digits.resize(kept);
+    if (!up)
+        return;
+    std::size_t i = kept;
+    while (i > 0 && sci.digits[i - 1] == '9')
+        sci.digits[--i] = '0';
+    if (i == 0) {
+        sci.digits.insert(sci.digits.begin(), '1');
+        sci.digits.pop_back();
+        ++sci.exponent;
+    } else {
+        ++sci.digits[i - 1];
+    }
+}
+
+// The value to 15 significant digits, halves to the even digit as the 16-bit
+// conversions round theirs: Qt's conversion rounds a tie away from zero.
+Scientific scientific(double value) {
+    // Rounding the largest doubles to 15 digits would carry them past the
+    // largest double, and their text would no longer read back as a number.
+    if (std::abs(value) > kLargest15Digits)
+        value = std::copysign(kLargest15Digits, value);
+    // Two digits beyond the fifteenth decide the rounding unless they read
+    // "50": then only the exact expansion tells a tie from a value beside it.
+    Scientific sci = qtScientific(value, 16);
+    if (sci.digits.compare(15, 2, "50") == 0)
+        sci = qtScientific(value, kAllDigits - 1);
+    roundTo15Digits(sci);
     while (sci.digits.size() > 1 && sci.digits.back() == '0')
         sci.digits.pop_back();
     sci.zero = sci.digits == "0";

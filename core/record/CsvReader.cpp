@@ -61,35 +61,43 @@ bool applyRow(const QStringList& fields, ReadingHistory& history) {
     return true;
 }
 
-// One line without its line end, or nothing at the end of the device. A
-// line longer than the limit is read to its end and reported as too long.
+// One line without its line end (LF or CR LF, the last line's too), or
+// nothing at the end of the device. A line whose text is longer than the
+// limit is read to its end, not kept, and reported as too long.
 struct Line {
     QByteArray bytes;
     bool tooLong = false;
 };
 
 std::optional<Line> nextLine(QIODevice& device) {
+    // Room for the text and a CR LF after it.
+    constexpr qsizetype kept = CsvReader::MaxLineChars + 2;
     Line line;
     bool any = false;
     while (true) {
-        const QByteArray chunk = device.readLine(CsvReader::MaxLineChars + 2);
+        const QByteArray chunk = device.readLine(kept + 1);
         if (chunk.isEmpty())
-            return any ? std::optional<Line>(line) : std::nullopt;
+            break;
         any = true;
-        const bool ended = chunk.endsWith('\n');
         if (!line.tooLong)
             line.bytes += chunk;
-        if (line.bytes.size() > CsvReader::MaxLineChars + 2) {
+        if (line.bytes.size() > kept) {
             line.tooLong = true;
             line.bytes.clear();
         }
-        if (ended)
+        if (chunk.endsWith('\n'))
             break;
     }
+    if (!any)
+        return std::nullopt;
     if (line.bytes.endsWith('\n'))
         line.bytes.chop(1);
     if (line.bytes.endsWith('\r'))
         line.bytes.chop(1);
+    if (line.bytes.size() > CsvReader::MaxLineChars) {
+        line.tooLong = true;
+        line.bytes.clear();
+    }
     return line;
 }
 

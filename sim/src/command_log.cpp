@@ -53,4 +53,22 @@ void CommandLog::record(std::string_view command) {
     }
 }
 
+namespace {
+
+std::string millisecondsText(std::chrono::system_clock::time_point at) {
+    using std::chrono::milliseconds;
+    return std::to_string(std::chrono::duration_cast<milliseconds>(at.time_since_epoch()).count());
+}
+
+} // namespace
+
+void WireLog::command(std::string_view command, std::chrono::system_clock::time_point at) {
+    file_.record(millisecondsText(at) + " < " + std::string(command));
+}
+
+void WireLog::reply(std::string_view fate, std::string_view reply,
+                    std::chrono::system_clock::time_point due) {
+    file_.record(millisecondsText(due) + " > " + std::string(fate) + " " + std::string(reply));
+}
+
 } // namespace velmor::sim

@@ -2,6 +2,7 @@
 
 #include "unique_fd.hpp"
 
+#include <chrono>
 #include <string>
 #include <string_view>
 
@@ -19,6 +20,25 @@ public:
 
 private:
     UniqueFd fd_;
+};
+
+// The traffic as a soak lines it up with what a program recorded: every command received and
+// every reply with its fate (sent; late; held behind a late one; garbled; dropped), each after the
+// wall-clock time in milliseconds since the epoch, "<" for a command and ">" for a reply:
+//   1733600000123 < APPL?
+//   1733600000125 > sent 1\x0D\x0A
+// A reply's time is when it is due to leave (its last piece); a dropped one's when it was not
+// sent.
+class WireLog {
+public:
+    explicit WireLog(const std::string& path) : file_(path) {}
+
+    void command(std::string_view command, std::chrono::system_clock::time_point at);
+    void reply(std::string_view fate, std::string_view reply,
+               std::chrono::system_clock::time_point due);
+
+private:
+    CommandLog file_;
 };
 
 } // namespace velmor::sim

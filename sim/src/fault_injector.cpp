@@ -2,8 +2,10 @@
 
 namespace velmor::sim {
 
-FaultInjector::FaultInjector(double dropProbability, double garbageProbability, std::uint32_t seed)
-    : random_(seed), drop_(dropProbability), garbage_(garbageProbability) {}
+FaultInjector::FaultInjector(double dropProbability, double garbageProbability, std::uint32_t seed,
+                             double lateProbability, std::chrono::milliseconds lateBy)
+    : random_(seed), drop_(dropProbability), garbage_(garbageProbability), late_(lateProbability),
+      lateBy_(lateBy) {}
 
 std::optional<std::string> FaultInjector::apply(std::string reply) {
     if (drop_(random_)) {
@@ -13,6 +15,13 @@ std::optional<std::string> FaultInjector::apply(std::string reply) {
         return noise(reply.size());
     }
     return reply;
+}
+
+std::chrono::milliseconds FaultInjector::lateness() {
+    if (late_.p() == 0.0 || !late_(random_)) {
+        return {};
+    }
+    return lateBy_;
 }
 
 std::string FaultInjector::noise(std::size_t length) {

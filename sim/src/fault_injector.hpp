@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <optional>
@@ -12,11 +13,16 @@ namespace velmor::sim {
 // every decision, so a run with the same seed and the same traffic repeats exactly.
 class FaultInjector {
 public:
-    FaultInjector(double dropProbability, double garbageProbability, std::uint32_t seed);
+    FaultInjector(double dropProbability, double garbageProbability, std::uint32_t seed,
+                  double lateProbability = 0.0, std::chrono::milliseconds lateBy = {});
 
     // The reply as it goes on the line: nothing when it is dropped, or random bytes of the same
     // length in place of a garbled one.
     std::optional<std::string> apply(std::string reply);
+
+    // How much later than due a reply leaves: `lateBy` with the late probability, else nothing.
+    // With no chance of lateness no number is drawn, so a seed repeats the runs it gave before.
+    std::chrono::milliseconds lateness();
 
     // Random bytes, any values, for flooding the line.
     std::string noise(std::size_t length);
@@ -25,6 +31,8 @@ private:
     std::mt19937 random_;
     std::bernoulli_distribution drop_;
     std::bernoulli_distribution garbage_;
+    std::bernoulli_distribution late_;
+    std::chrono::milliseconds lateBy_;
 };
 
 } // namespace velmor::sim

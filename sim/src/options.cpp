@@ -41,6 +41,25 @@ std::optional<std::uint64_t> unsignedIn(std::string_view text) {
     return value && *value >= low && *value <= high ? value : std::nullopt;
 }
 
+struct Lateness {
+    double chance;
+    std::chrono::milliseconds by;
+};
+
+// "P:MS": a probability and whole milliseconds from 1 to an hour.
+std::optional<Lateness> lateness(std::string_view text) {
+    const auto colon = text.find(':');
+    if (colon == std::string_view::npos) {
+        return std::nullopt;
+    }
+    const auto chance = probability(text.substr(0, colon));
+    const auto by = unsignedIn<1, kMaxDelayMs>(text.substr(colon + 1));
+    if (!chance || !by) {
+        return std::nullopt;
+    }
+    return Lateness{*chance, std::chrono::milliseconds(*by)};
+}
+
 std::optional<std::string> nonEmpty(std::string_view text) {
     return text.empty() ? std::nullopt : std::optional<std::string>(text);
 }
@@ -64,9 +83,9 @@ struct ValueOption {
     Apply apply;
 };
 
-const std::array<ValueOption, 13>& valueOptions() {
+const std::array<ValueOption, 15>& valueOptions() {
     using std::chrono::milliseconds;
-    static const std::array<ValueOption, 13> options{{
+    static const std::array<ValueOption, 15> options{{
         {"--com", "a port number from 1 to 255",
          reader(unsignedIn<1, 255>, [](Options& o, auto n) { o.com = static_cast<int>(n); })},
         {"--link-dir", "a folder", reader(nonEmpty, [](Options& o, auto dir) { o.linkDir = dir; })},
@@ -83,6 +102,12 @@ const std::array<ValueOption, 13>& valueOptions() {
          reader(probability, [](Options& o, double p) { o.garbage = p; })},
         {"--drop", "a probability from 0 to 1",
          reader(probability, [](Options& o, double p) { o.drop = p; })},
+        {"--late", "a probability from 0 to 1, a colon and whole milliseconds from 1 to 3600000",
+         reader(lateness,
+                [](Options& o, Lateness l) {
+                    o.lateChance = l.chance;
+                    o.lateBy = l.by;
+                })},
         {"--vanish-after", "seconds from 0 to 1000000",
          reader(seconds, [](Options& o, milliseconds t) { o.vanishAfter = t; })},
         {"--return-after", "seconds from 0 to 1000000",
@@ -93,6 +118,8 @@ const std::array<ValueOption, 13>& valueOptions() {
          reader(unsignedIn<0, 0xFFFFFFFF>,
                 [](Options& o, auto n) { o.seed = static_cast<std::uint32_t>(n); })},
         {"--log", "a file name", reader(nonEmpty, [](Options& o, auto file) { o.logFile = file; })},
+        {"--wire-log", "a file name",
+         reader(nonEmpty, [](Options& o, auto file) { o.wireLogFile = file; })},
     }};
     return options;
 }
@@ -175,6 +202,8 @@ Faults:
                      a serial line at BAUD (10 bits a byte), one reply at a time
   --garbage P        replace a reply by random bytes with probability P
   --drop P           answer nothing with probability P
+  --late P:MS        with probability P answer MS milliseconds late; the replies
+                     after a late one wait behind it, in order (e.g. 0.05:1500)
   --vanish-after S   after S seconds close the terminal, as when a USB adapter
                      is pulled out, remove the link and exit
   --return-after S   with --vanish-after: S seconds after vanishing, come back
@@ -186,6 +215,9 @@ Faults:
 
 Other:
   --log FILE         append every command received to FILE, one per line
+  --wire-log FILE    append every command and every reply with its fate (sent,
+                     late, held, garbled, dropped) to FILE, each after the time
+                     in milliseconds since the epoch
   --quiet            no progress notes on standard error
   -h, --help         show this help and exit
 

@@ -18,11 +18,14 @@ struct Options {
     unsigned lineRate = 0; // baud; 0: replies as fast as the terminal takes them
     double garbage = 0.0;
     double drop = 0.0;
+    double lateChance = 0.0; // of a reply leaving lateBy late, the rest behind it
+    std::chrono::milliseconds lateBy{0};
     std::optional<std::chrono::milliseconds> vanishAfter;
     std::optional<std::chrono::milliseconds> returnAfter; // only with vanishAfter
     std::chrono::milliseconds flood{0};
     std::optional<std::uint32_t> seed; // none: a fresh random seed
     std::string logFile;               // empty: no command log
+    std::string wireLogFile;           // empty: no wire log
     bool quiet = false;
 };
 

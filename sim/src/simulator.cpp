@@ -39,11 +39,15 @@ Simulator::Simulator(const Options& options, const std::filesystem::path& linkDi
     : options_(options), linkDir_(linkDir), pty_(std::in_place),
       link_(std::in_place, linkDir, options.com, pty_->slavePath()), model_(options.loadOhms),
       instrument_(model_, simulatorIdentity(options.com)),
-      faults_(options.drop, options.garbage, options.seed ? *options.seed : std::random_device{}()),
+      faults_(options.drop, options.garbage, options.seed ? *options.seed : std::random_device{}(),
+              options.lateChance, options.lateBy),
       queue_(WriteQueue::Settings{options.chunk, options.delay, kChunkGap}),
       pacer_(options.lineRate), watchStdin_(stdinCanSignalEnd()) {
     if (!options.logFile.empty()) {
         log_.emplace(options.logFile);
+    }
+    if (!options.wireLogFile.empty()) {
+        wireLog_.emplace(options.wireLogFile);
     }
 }
 
@@ -136,14 +140,40 @@ void Simulator::receive(Clock::time_point now) {
         if (log_) {
             log_->record(command);
         }
+        if (wireLog_) {
+            wireLog_->command(command, std::chrono::system_clock::now());
+        }
         if (auto reply = instrument_.handle(command)) {
-            if (auto spoiled = faults_.apply(std::move(*reply))) {
-                // The command went on the line with its two end letters.
-                const auto due = pacer_.replyDue(now, command.size() + 2, spoiled->size());
-                queue_.push(*spoiled, due);
-            }
+            queueReply(command, std::move(*reply), now);
         }
     }
+}
+
+void Simulator::queueReply(const std::string& command, std::string reply, Clock::time_point now) {
+    const std::optional<std::string> spoiled = faults_.apply(reply);
+    if (!spoiled) {
+        if (wireLog_) {
+            wireLog_->reply("dropped", reply, std::chrono::system_clock::now());
+        }
+        return;
+    }
+    // The command went on the line with its two end letters.
+    const auto paced = pacer_.replyDue(now, command.size() + 2, spoiled->size());
+    const auto late = faults_.lateness();
+    // The queue keeps replies in order, so those after a late one wait behind it.
+    if (!queue_.push(*spoiled, paced + late) || !wireLog_) {
+        return;
+    }
+    const Clock::time_point leaves = *queue_.lastDue();
+    const bool held = leaves > paced + late + options_.delay + kChunkGap * spoiled->size();
+    const char* fate = *spoiled != reply  ? "garbled"
+                       : late.count() > 0 ? "late"
+                       : held             ? "held"
+                                          : "sent";
+    wireLog_->reply(
+        fate, *spoiled,
+        std::chrono::system_clock::now() +
+            std::chrono::duration_cast<std::chrono::system_clock::duration>(leaves - now));
 }
 
 void Simulator::sendDue(Clock::time_point now) {

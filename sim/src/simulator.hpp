@@ -43,6 +43,8 @@ private:
     void comeBack();
     void announce() const;
     void receive(Clock::time_point now);
+    // Spoils, times and queues the reply to `command`.
+    void queueReply(const std::string& command, std::string reply, Clock::time_point now);
     void sendDue(Clock::time_point now);
     void flood();
     bool readStdin(); // false when standard input ended
@@ -57,6 +59,7 @@ private:
     std::optional<PtyPort> pty_;
     std::optional<PortLink> link_;
     std::optional<CommandLog> log_;
+    std::optional<WireLog> wireLog_;
     SupplyModel model_;
     Instrument instrument_;
     FaultInjector faults_;

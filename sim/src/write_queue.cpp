@@ -23,6 +23,13 @@ bool WriteQueue::push(std::string_view bytes, Clock::time_point now) {
     return true;
 }
 
+std::optional<WriteQueue::Clock::time_point> WriteQueue::lastDue() const {
+    if (pieces_.empty()) {
+        return std::nullopt;
+    }
+    return pieces_.back().due;
+}
+
 std::optional<WriteQueue::Clock::time_point> WriteQueue::nextDue() const {
     if (pieces_.empty()) {
         return std::nullopt;

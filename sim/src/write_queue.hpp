@@ -31,6 +31,9 @@ public:
     // Queues a reply received at `now`; false when it does not fit and is dropped.
     bool push(std::string_view bytes, Clock::time_point now);
 
+    // When the last piece queued is due, if any is waiting.
+    std::optional<Clock::time_point> lastDue() const;
+
     // The earliest time at which a piece is due, if any is waiting.
     std::optional<Clock::time_point> nextDue() const;
 

@@ -47,6 +47,28 @@ TEST(FaultInjector, TheSeedMakesARunRepeatable) {
     EXPECT_TRUE(otherDiffers);
 }
 
+TEST(FaultInjector, LatenessComesWithItsProbabilityAndLeavesOldSeedsAlone) {
+    using std::chrono::milliseconds;
+    constexpr int kTrials = 4000;
+    for (const double chance : {0.0, 0.1, 0.5, 1.0}) {
+        FaultInjector faults(0, 0, 9, chance, milliseconds(700));
+        int late = 0;
+        for (int i = 0; i < kTrials; ++i) {
+            const milliseconds by = faults.lateness();
+            ASSERT_TRUE(by == milliseconds(0) || by == milliseconds(700)) << by.count();
+            late += by.count() != 0;
+        }
+        EXPECT_NEAR(late, chance * kTrials, 0.03 * kTrials) << chance;
+    }
+    // Asking for lateness that cannot happen draws nothing: the garbling stays as before.
+    FaultInjector plain(0, 0.5, 21);
+    FaultInjector asked(0, 0.5, 21);
+    for (int i = 0; i < 200; ++i) {
+        EXPECT_EQ(asked.lateness(), milliseconds(0));
+        EXPECT_EQ(plain.apply(kReply), asked.apply(kReply)) << i;
+    }
+}
+
 TEST(FaultInjector, NoiseUsesEveryKindOfByte) {
     FaultInjector faults(0, 0, 3);
     const std::string noise = faults.noise(4096);

@@ -25,6 +25,10 @@ TEST(Options, EachOptionSetsItsField) {
         {{"--line-rate", "9600"}, [](const Options& o) { return o.lineRate == 9600; }},
         {{"--garbage", "0.25"}, [](const Options& o) { return o.garbage == 0.25; }},
         {{"--drop", "1"}, [](const Options& o) { return o.drop == 1.0; }},
+        {{"--late", "0.05:1500"},
+         [](const Options& o) { return o.lateChance == 0.05 && o.lateBy.count() == 1500; }},
+        {{"--late=1:1"},
+         [](const Options& o) { return o.lateChance == 1.0 && o.lateBy.count() == 1; }},
         {{"--vanish-after", "1.5"},
          [](const Options& o) { return o.vanishAfter->count() == 1500 && !o.returnAfter; }},
         {{"--return-after", "0.25", "--vanish-after", "2"},
@@ -34,6 +38,7 @@ TEST(Options, EachOptionSetsItsField) {
         {{"--flood", "0.2"}, [](const Options& o) { return o.flood.count() == 200; }},
         {{"--seed", "4294967295"}, [](const Options& o) { return *o.seed == 4294967295u; }},
         {{"--log", "cmds.txt"}, [](const Options& o) { return o.logFile == "cmds.txt"; }},
+        {{"--wire-log=wire.txt"}, [](const Options& o) { return o.wireLogFile == "wire.txt"; }},
         {{"--com", "5", "--quiet", "--com", "6"},
          [](const Options& o) { return o.com == 6 && o.quiet; }},
     };
@@ -62,12 +67,23 @@ TEST(Options, BadCommandLinesAreRejectedWithTheOffenderNamed) {
         {{"--line-rate", "9600.5"}, "--line-rate"},
         {{"--garbage", "1.5"}, "--garbage"},
         {{"--drop", "half"}, "--drop"},
+        {{"--late", "0.5"}, "--late"},
+        {{"--late", "0.5:"}, "--late"},
+        {{"--late", ":300"}, "--late"},
+        {{"--late", "1.5:300"}, "--late"},
+        {{"--late", "0.5:0"}, "--late"},
+        {{"--late", "0.5:2.5"}, "--late"},
+        {{"--late", "0.5:-300"}, "--late"},
+        {{"--late", "0.5:3600001"}, "--late"},
+        {{"--late", "0.5:300:1"}, "--late"},
+        {{"--late", "0.5 :300"}, "--late"},
         {{"--vanish-after", "-1"}, "--vanish-after"},
         {{"--vanish-after", "1", "--return-after", "soon"}, "--return-after"},
         {{"--return-after", "1"}, "--vanish-after"},
         {{"--flood", "inf"}, "--flood"},
         {{"--seed", "4294967296"}, "--seed"},
         {{"--log"}, "--log"},
+        {{"--wire-log", ""}, "--wire-log"},
         {{"--colour"}, "--colour"},
         {{"stray"}, "stray"},
         {{"--quiet=yes"}, "--quiet=yes"},
@@ -86,8 +102,8 @@ TEST(Options, HelpWinsAndDescribesEveryOption) {
     const std::string help = helpText("velmor-supply-sim");
     for (const char* option :
          {"--com", "--link-dir", "--load-ohms", "--chunk", "--delay", "--line-rate", "--garbage",
-          "--drop", "--vanish-after", "--return-after", "--flood", "--seed", "--log", "--quiet",
-          "--help"}) {
+          "--drop", "--late", "--vanish-after", "--return-after", "--flood", "--seed", "--log",
+          "--wire-log", "--quiet", "--help"}) {
         EXPECT_NE(help.find(option), std::string::npos) << option;
     }
 }

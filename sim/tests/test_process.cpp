@@ -1,5 +1,7 @@
 #include "sim_process.hpp"
 
+#include "fault_injector.hpp"
+
 #include <gtest/gtest.h>
 
 #include <sys/wait.h>
@@ -79,6 +81,87 @@ TEST(SimProcess, DroppedRepliesNeverComeAndGarbledOnesKeepTheirLength) {
     EXPECT_FALSE(decodeNumberReply(reply.substr(0, 12))) << "the reply came through unspoiled";
 }
 
+TEST(SimProcess, ALateReplyHoldsTheRepliesAfterItInOrder) {
+    const std::vector<std::pair<std::string, std::string>> exchanges = {
+        {"SOUR:MODE?", "2\r\n"},
+        {"APPL?", "1\r\n"},
+        {"OUTPut:STATe?", "0\r\n"},
+        {"SYST:VERS?", "V1.06\r\n"},
+        {"VOLTage:LEVel?", "+5.00000E+00\r\n"},
+        {"CURRent:LEVel?", "+1.00000E+00\r\n"},
+        {"SOUR:MODE?", "2\r\n"},
+        {"APPL?", "1\r\n"},
+    };
+    constexpr std::uint32_t kSeed = 5;
+    const auto lateBy = 400ms;
+    // The same seed and the same draws per reply tell which replies the simulator makes late.
+    FaultInjector predict(0, 0, kSeed, 0.3, lateBy);
+    std::size_t firstLate = exchanges.size();
+    for (std::size_t i = 0; i < exchanges.size(); ++i) {
+        predict.apply(exchanges[i].second);
+        if (predict.lateness() != 0ms && firstLate == exchanges.size()) {
+            firstLate = i;
+        }
+    }
+    ASSERT_LT(firstLate, exchanges.size() - 1) << "the seed makes no reply but the last late";
+
+    SimProcess sim({"--late", "0.3:400", "--seed", std::to_string(kSeed), "--quiet"});
+    Client client(sim.link());
+    client.send("SOUR:MODE 2CR");
+    std::string queries;
+    for (const auto& exchange : exchanges) {
+        queries += exchange.first + "CR";
+    }
+    const auto sent = std::chrono::steady_clock::now();
+    client.send(queries);
+    for (std::size_t i = 0; i < exchanges.size(); ++i) {
+        EXPECT_EQ(client.receive(), exchanges[i].second) << i;
+        if (i >= firstLate) {
+            EXPECT_GE(std::chrono::steady_clock::now() - sent, lateBy) << i << " came early";
+        }
+    }
+}
+
+// The lines of a wire log as (time, rest).
+std::vector<std::pair<long long, std::string>> wireLines(const fs::path& path) {
+    std::ifstream in(path);
+    std::vector<std::pair<long long, std::string>> lines;
+    long long ms = 0;
+    std::string rest;
+    while (in >> ms && std::getline(in, rest)) {
+        lines.emplace_back(ms, rest);
+    }
+    return lines;
+}
+
+TEST(SimProcess, TheWireLogTimesCommandsAndRepliesWithTheirFate) {
+    TempDir temp;
+    const fs::path late = temp.path() / "late.log";
+    {
+        SimProcess sim({"--wire-log", late.string(), "--late", "1:300", "--quiet"});
+        Client client(sim.link());
+        client.send("APPL?CROUTP 1CR");
+        EXPECT_EQ(client.receive(), "1\r\n");
+    }
+    const auto lines = wireLines(late);
+    ASSERT_EQ(lines.size(), 3u);
+    EXPECT_EQ(lines[0].second, " < APPL?");
+    EXPECT_EQ(lines[1].second, " > late 1\\x0D\\x0A");
+    EXPECT_EQ(lines[2].second, " < OUTP 1");
+    EXPECT_GE(lines[1].first - lines[0].first, 300) << "the reply's time is when it leaves";
+
+    const fs::path dropped = temp.path() / "dropped.log";
+    {
+        SimProcess sim({"--wire-log", dropped.string(), "--drop", "1", "--quiet"});
+        Client client(sim.link());
+        client.send("SYST:VERS?CR");
+        EXPECT_EQ(client.readOnce(300ms), -ETIMEDOUT);
+    }
+    const auto lost = wireLines(dropped);
+    ASSERT_EQ(lost.size(), 2u);
+    EXPECT_EQ(lost[1].second, " > dropped V1.06\\x0D\\x0A");
+}
+
 TEST(SimProcess, FloodsThenBehaves) {
     SimProcess sim({"--flood", "0.3", "--quiet"});
     Client client(sim.link());
@@ -152,7 +235,7 @@ TEST(SimProcess, OutlivesInputFromDevNullAndServesClientAfterClient) {
 
 TEST(SimProcess, CommandLineErrorsExitWithStatusTwo) {
     const std::string binary = VELMOR_SIM_BINARY;
-    for (const char* args : {"--com 0", "extra", "--nope", "--drop"}) {
+    for (const char* args : {"--com 0", "extra", "--nope", "--drop", "--late 0.5", "--late 2:10"}) {
         const int status = std::system((binary + " " + args + " >/dev/null 2>&1").c_str());
         EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 2) << args << ": " << status;
     }
