@@ -115,7 +115,8 @@ int main(int argc, char** argv) {
     const auto finish = [&](int status) {
         if (controller.finish())
             return status;
-        lines.say(QStringLiteral("the output-off could not be written: the output may still be on"));
+        lines.say(
+            QStringLiteral("the output-off could not be written: the output may still be on"));
         return kOutputLeftOn;
     };
     ProgramRun& run = controller.automation().run();

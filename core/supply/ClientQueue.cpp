@@ -53,9 +53,9 @@ bool ClientQueue::read(QObject* owner, Quantity quantity, Done done) {
             Result result{statusOf(outcome), {}};
             // An identity reply cut off by the time-out with its CR in is
             // whole; a reading taken up counts even when its asker is gone.
-            const bool identityCut = outcome == LineArbiter::ClientOutcome::NoReply &&
-                                     (quantity == Quantity::Identification ||
-                                      quantity == Quantity::Version);
+            const bool identityCut =
+                outcome == LineArbiter::ClientOutcome::NoReply &&
+                (quantity == Quantity::Identification || quantity == Quantity::Version);
             if (outcome == LineArbiter::ClientOutcome::Answered || identityCut) {
                 if (!reply.isEmpty())
                     log_.appendReplyLine(reply);
@@ -69,12 +69,12 @@ bool ClientQueue::read(QObject* owner, Quantity quantity, Done done) {
 
 bool ClientQueue::run(QObject* owner, std::function<void()> command, Done done) {
     QPointer<QObject> asker(owner);
-    return line_.submitCommand(owner, std::move(command),
-                               [asker, done = std::move(done)](LineArbiter::ClientOutcome outcome,
-                                                               const QString&) {
-                                   if (asker && done)
-                                       done({statusOf(outcome), {}});
-                               });
+    return line_.submitCommand(
+        owner, std::move(command),
+        [asker, done = std::move(done)](LineArbiter::ClientOutcome outcome, const QString&) {
+            if (asker && done)
+                done({statusOf(outcome), {}});
+        });
 }
 
 bool ClientQueue::awaitsReply() const {

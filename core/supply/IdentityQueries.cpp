@@ -25,7 +25,7 @@ void IdentityQueries::sendQuery(Quantity quantity, const QString& query, Polling
     if (comm_.PortOpen() && line_.state() != LineArbiter::State::ClientReply)
         line_.discardUndecoded();
     if (!line_.sendCommand(query + Commands::End, LineArbiter::Echo::Logged, step,
-                             LineArbiter::Reply::Awaited))
+                           LineArbiter::Reply::Awaited))
         return;
     // The next tick is skipped, so that the reply arrives under this step.
     state_.skipNextTick = true;

@@ -68,12 +68,12 @@ bool LineArbiter::sendCommand(const QString& command, Echo echo, std::optional<P
         return false;
     }
     if (!clientSending_ && mustHold(reply)) {
-        return hold({panelSender_, nullptr,
-                     [this, command, echo, leave, reply] {
-                         (void)writePanel(command, echo, leave, reply);
-                     },
-                     {},
-                     {}});
+        return hold(
+            {panelSender_,
+             nullptr,
+             [this, command, echo, leave, reply] { (void)writePanel(command, echo, leave, reply); },
+             {},
+             {}});
     }
     return writePanel(command, echo, leave, reply);
 }
@@ -160,9 +160,8 @@ LineArbiter::TickGate LineArbiter::tickGate() {
     case State::Unsure:
         break;
     }
-    const bool waiting = std::any_of(queue_.begin(), queue_.end(), [](const Request& r) {
-        return r.sender == Sender::Polling;
-    });
+    const bool waiting = std::any_of(queue_.begin(), queue_.end(),
+                                     [](const Request& r) { return r.sender == Sender::Polling; });
     if (!waiting)
         (void)hold({Sender::Polling, nullptr, [this] { emit tickReady(); }, {}, {}});
     return TickGate::Wait;
@@ -292,8 +291,8 @@ qint64 LineArbiter::wireMs(qint64 bytes) const {
     const std::optional<LineSettings> line = LineSettings::parse(comm_.Settings());
     if (!line || line->baudRate <= 0)
         return 0;
-    const int bitsPerChar = 1 + line->dataBits +
-                            (line->parity == LineSettings::Parity::None ? 0 : 1) + line->stopBits;
+    const int bitsPerChar =
+        1 + line->dataBits + (line->parity == LineSettings::Parity::None ? 0 : 1) + line->stopBits;
     return (bytes * bitsPerChar * 1000 + line->baudRate - 1) / line->baudRate;
 }
 
@@ -352,7 +351,7 @@ void LineArbiter::clientReceived(const QString& input) {
 void LineArbiter::drop(const QString& input) {
     decoder_.countRejected(int(input.count(u'\n')));
     if (state_ == State::Unsure) {
-        quietUntil_ = clock_() + QuietMs;
+        quietUntil_ = std::max(quietUntil_, clock_() + QuietMs);
         armTimer();
     }
 }
@@ -460,8 +459,12 @@ void LineArbiter::finishClient(ClientOutcome outcome, const QString& reply) {
 
 void LineArbiter::failClients() {
     if (inFlight_) {
-        // Its reply may still come: it is nobody's.
+        // Its reply may still come, as late as its time allows: it is
+        // nobody's, and the line is unsure until then and quiet after.
+        const qint64 replyDue = deadline_;
         enterUnsure();
+        quietUntil_ = std::max(quietUntil_, replyDue + QuietMs);
+        armTimer();
         finishClient(ClientOutcome::Failed, {});
     }
     std::deque<Request> failed;

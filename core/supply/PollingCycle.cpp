@@ -9,8 +9,8 @@
 
 PollingCycle::PollingCycle(LinkState& state, SerialControl& comm, LineArbiter& arbiter,
                            EventYield& yield, SupplyModel& model, QObject* parent)
-    : QObject(parent), state_(state), comm_(comm), arbiter_(arbiter), yield_(yield),
-      model_(model), SysTickTimer_(this) {
+    : QObject(parent), state_(state), comm_(comm), arbiter_(arbiter), yield_(yield), model_(model),
+      SysTickTimer_(this) {
     SysTickTimer_.setObjectName(QStringLiteral("SysTickTimer"));
     SysTickTimer_.setInterval(IntervalMs);
     connect(&SysTickTimer_, &QTimer::timeout, this, &PollingCycle::SysTickTimer_Timer);

@@ -3,10 +3,10 @@
 #include "EventYield.h"
 #include "LinkState.h"
 #include "RatingLimits.h"
+#include "ReplyForms.h"
 #include "SupplySwitches.h"
 #include "protocol/Commands.h"
 #include "protocol/NumberText.h"
-#include "ReplyForms.h"
 #include "serial/TrafficLog.h"
 
 #include <cmath>
@@ -29,10 +29,10 @@ private:
 
 } // namespace
 
-ReplyDecoder::ReplyDecoder(LinkState& state, TrafficLog& log, EventYield& yield,
-                           SupplyModel& model, RatingLimits& rating, SupplySwitches& switches)
-    : state_(state), log_(log), yield_(yield), model_(model), rating_(rating),
-      switches_(switches) {}
+ReplyDecoder::ReplyDecoder(LinkState& state, TrafficLog& log, EventYield& yield, SupplyModel& model,
+                           RatingLimits& rating, SupplySwitches& switches)
+    : state_(state), log_(log), yield_(yield), model_(model), rating_(rating), switches_(switches) {
+}
 
 void ReplyDecoder::received(const QString& input) {
     DecodeRxMsg(input);

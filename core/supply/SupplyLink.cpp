@@ -1,9 +1,9 @@
 #include "SupplyLink.h"
 
 SupplyLink::SupplyLink(std::unique_ptr<SerialControl> comm, QObject* parent)
-    : QObject(parent), comm_(std::move(comm)),
-      line_(state_, *comm_, log_, notices_, decoder_), session_(*comm_, notices_, model_),
-      rating_(state_), switches_(state_, line_), decoder_(state_, log_, yield_, model_, rating_, switches_),
+    : QObject(parent), comm_(std::move(comm)), line_(state_, *comm_, log_, notices_, decoder_),
+      session_(*comm_, notices_, model_), rating_(state_), switches_(state_, line_),
+      decoder_(state_, log_, yield_, model_, rating_, switches_),
       polling_(state_, *comm_, line_, yield_, model_, this), setpoints_(rating_, line_, notices_),
       identity_(state_, *comm_, line_), clients_(line_, decoder_, log_, model_) {
     setObjectName(QStringLiteral("SupplyLink"));

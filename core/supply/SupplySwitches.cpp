@@ -22,7 +22,7 @@ bool SupplySwitches::setOutput(OutputState state) {
 bool SupplySwitches::sendOutput(OutputState state) {
     // The cycle runs its last step and starts afresh.
     if (!line_.sendCommand(state == OutputState::On ? Commands::OutputOn : Commands::OutputOff,
-                             LineArbiter::Echo::Silent, PollingStep::Version))
+                           LineArbiter::Echo::Silent, PollingStep::Version))
         return false;
     showOutput(state);
     return true;

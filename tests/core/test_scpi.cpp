@@ -163,7 +163,8 @@ void TestScpi::parameters() {
     QVERIFY(!Scpi::choice("\u0661", 0, 2)); // a digit, but not ASCII
     // A client's reply is read by the decoder's own number form.
     const auto value = [](const char* line) {
-        return ReplyForms::numberLine(QLatin1String(line)).value_or(ReplyForms::NumberReading{-1, {}})
+        return ReplyForms::numberLine(QLatin1String(line))
+            .value_or(ReplyForms::NumberReading{-1, {}})
             .value;
     };
     QCOMPARE(value("+1.23456E+01\r\n"), 12.3456);
@@ -193,9 +194,8 @@ void TestScpi::conversations_data() {
         << QStringList{"-222,\"Data out of range\"", "0,\"No error\""} << "";
     QTest::newRow("output, mode, channel, alarm")
         << QByteArray("OUTP ON;OUTP?\nMODE 2\nINST:NSEL 2;INST:NSEL?\nOUTP:PROT:CLE;*OPC?\n")
-        << QStringList{"1", "1", "1"}
-        // The supply reports channel 1: the panel selects it, as for a polled
-        // report, and that sends it back.
+        << QStringList{"1", "1", "1"} // The supply reports channel 1: the panel selects it, as for
+                                      // a polled report, and that sends it back.
         << "OUTP 1CROUTPut:STATe?CRSOUR:MODE 2CRAPPL 2CRAPPL?CRAPPL 1CROUTPut:PROTection:CLEarCR";
     QTest::newRow("bad arguments and headers queue their errors")
         << QByteArray("OUTP MAYBE;MODE 3;VOLT abc;FOO?;FETC:VOLT?\nSYST:ERR?;ERR?;ERR?;ERR?;ERR?\n")
