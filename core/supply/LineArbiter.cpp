@@ -319,7 +319,10 @@ void LineArbiter::MSComm_OnComm() {
 void LineArbiter::panelReceived(const QString& input) {
     if (state_ == State::Settling)
         quietUntil_ = clock_() + QuietMs;
-    if (input.contains(u'\n')) {
+    // The first line after a reply was given up is taken for that late reply
+    // and dropped: it answers nothing awaited now.
+    const qsizetype late = decoder_.dropsNextLine() ? 1 : 0;
+    if (input.count(u'\n') > late) {
         panelAwaited_ = false;
         tickHeld_ = false;
         if (state_ == State::PanelReply)

@@ -4,10 +4,12 @@
 #include "support/SimSupply.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QTcpServer>
+#include <QTcpSocket>
 #include <QtTest>
 
 #include <csignal>
@@ -53,6 +55,42 @@ struct Headless {
     QString errors;
 };
 
+// A port nobody listens on just now.
+quint16 freePort() {
+    QTcpServer probe;
+    if (!probe.listen(QHostAddress::LocalHost, 0))
+        return 0;
+    return probe.serverPort();
+}
+
+// A script client on the headless program's SCPI port: one line out, its
+// reply line back.
+struct Client {
+    bool connectTo(quint16 port) {
+        socket.connectToHost(QHostAddress::LocalHost, port);
+        return socket.waitForConnected(3000);
+    }
+    QString ask(const QByteArray& line) {
+        socket.write(line);
+        if (!QTest::qWaitFor([&] { return socket.canReadLine(); }, 5000))
+            return QStringLiteral("no reply");
+        return QString::fromLatin1(socket.readLine()).trimmed();
+    }
+    QTcpSocket socket;
+};
+
+// The output commands the simulated supply received, in order.
+QStringList outputCommands(const QString& log) {
+    QFile file(log);
+    QStringList commands;
+    if (!file.open(QIODevice::ReadOnly))
+        return commands;
+    for (const QByteArray& line : file.readAll().split('\n'))
+        if (line.startsWith("OUTP "))
+            commands.append(QString::fromLatin1(line.trimmed()));
+    return commands;
+}
+
 } // namespace
 
 class TestHeadless : public QObject {
@@ -65,6 +103,8 @@ private slots:
     void survivesTheSupplyVanishingAndReturning();
     void runsAListAndEnds_data();
     void runsAListAndEnds();
+    void aClientsRepliesStayItsOwnWhenTheSupplyIsLate();
+    void aSignalWithAClientReadingLeavesTheOutputOff();
 };
 
 void TestHeadless::exitCodes_data() {
@@ -222,6 +262,75 @@ void TestHeadless::runsAListAndEnds() {
     QCOMPARE(events.count(QStringLiteral("run step 2/2")), 2);
     QVERIFY(events.indexOf(QStringLiteral("run finished")) <
             events.indexOf(QRegularExpression(QStringLiteral("recording stopped .*"))));
+}
+
+void TestHeadless::aClientsRepliesStayItsOwnWhenTheSupplyIsLate() {
+    // A supply that answers now and then 0.7 s late, its later replies held
+    // behind, while a script reads the current in a loop: the script gets
+    // the current every time, and the panel's set voltage is never the
+    // script's current.
+    SimSupply sim;
+    QVERIFY(sim.start({"--late", "0.3:700", "--seed", "5"}));
+    QTemporaryDir dir;
+    const QString recording = dir.filePath(QStringLiteral("late.csv"));
+    const quint16 port = freePort();
+    Headless run(sim);
+    QVERIFY(run.start({"--port", "COM200", "--poll", "--rating", "30,3", "--record", recording,
+                       "--scpi=" + QString::number(port)}));
+    QVERIFY2(run.waitForEvent(QStringLiteral("polling started"), 5000), qPrintable(run.errors));
+    Client client;
+    QVERIFY(client.connectTo(port));
+    QCOMPARE(client.ask("VOLT 5;CURR 1.5;OUTP 1;*OPC?\n"), QStringLiteral("1"));
+    int read = 0;
+    QElapsedTimer clock;
+    clock.start();
+    while (clock.elapsed() < 12000) {
+        const QString reply = client.ask("MEAS:CURR?;SYST:ERR?\n");
+        const QString current = reply.section(u';', 0, 0);
+        // A reading that did not come in time is an error, never another
+        // quantity's value.
+        QVERIFY2(current == QStringLiteral("0.5") || current.startsWith(QStringLiteral("-240")),
+                 qPrintable(reply));
+        read += current == QStringLiteral("0.5");
+    }
+    QVERIFY2(read > 10, qPrintable(QString::number(read)));
+    QCOMPARE(run.stop(SIGTERM), 0);
+    const int setVoltage = RecordedCsv::column("set_voltage_V");
+    for (const QString& line : RecordedCsv::lines(recording).mid(1))
+        QVERIFY2(RecordedCsv::fields(line).at(setVoltage) != QStringLiteral("0.5"),
+                 qPrintable(line));
+}
+
+void TestHeadless::aSignalWithAClientReadingLeavesTheOutputOff() {
+    // A slow line, a list going and a script reading the voltage in a loop:
+    // SIGTERM ends the run with the output switched off on the wire, ahead
+    // of the script's query waiting for the line.
+    SimSupply sim;
+    QTemporaryDir dir;
+    const QString wire = dir.filePath(QStringLiteral("commands.log"));
+    QVERIFY(sim.start({"--delay", "300", "--log", wire}));
+    QFile list(dir.filePath(QStringLiteral("list.csv")));
+    QVERIFY(list.open(QIODevice::WriteOnly));
+    list.write("voltage_V,current_A,dwell_s,output\n5,0.5,60,on\n");
+    list.close();
+    const quint16 port = freePort();
+    Headless run(sim);
+    QVERIFY(run.start({"--port", "COM200", "--poll", "--rating", "30,3", "--run", list.fileName(),
+                       "--scpi=" + QString::number(port)}));
+    QVERIFY2(run.waitForEvent(QStringLiteral("run step 1/1"), 5000), qPrintable(run.errors));
+    Client client;
+    QVERIFY(client.connectTo(port));
+    // The script keeps one query on the line or waiting for it throughout.
+    QObject::connect(&client.socket, &QTcpSocket::readyRead, &client.socket, [&client] {
+        client.socket.readAll();
+        client.socket.write("MEAS:VOLT?\n");
+    });
+    client.socket.write("MEAS:VOLT?\n");
+    QTest::qWait(2000);
+    QCOMPARE(run.stop(SIGTERM), 0);
+    const QStringList outputs = outputCommands(wire);
+    QVERIFY2(!outputs.isEmpty() && outputs.last() == QStringLiteral("OUTP 0"),
+             qPrintable(outputs.join(u'|')));
 }
 
 QTEST_GUILESS_MAIN(TestHeadless)

@@ -260,6 +260,7 @@ class TestLineArbiter : public QObject {
 private slots:
     void randomSequencesKeepEveryReplyWithItsAsker();
     void aLateReplyAfterAClientsTimeOutReachesNobody();
+    void aPollingReplyGivenUpAndThenLateIsNotTheNextAnswer();
 };
 
 void TestLineArbiter::randomSequencesKeepEveryReplyWithItsAsker() {
@@ -300,6 +301,36 @@ void TestLineArbiter::aLateReplyAfterAClientsTimeOutReachesNobody() {
     bench.comm->receive("+2.50000E-01\r\n");
     QCOMPARE(got, QStringLiteral("0.25"));
     QVERIFY2(bench.problem.isEmpty(), bench.problem.constData());
+}
+
+void TestLineArbiter::aPollingReplyGivenUpAndThenLateIsNotTheNextAnswer() {
+    // The cycle gives the over-voltage reply up and asks the over-current;
+    // the over-voltage then arrives late. The line is not the client's until
+    // the over-current is in too.
+    Bench bench;
+    bench.controller.togglePolling();
+    bench.link().state().step = PollingStep::SetCurrent;
+    PollingCycle& polling = bench.link().polling();
+    polling.SysTickTimer_Timer(); // asks the over-voltage
+    polling.SysTickTimer_Timer(); // held for it
+    polling.SysTickTimer_Timer(); // given up: asks the over-current
+    QCOMPARE(bench.comm->takeWritten(),
+             QStringLiteral("VOLTage:PROTection:LEVel?CRCURRent:PROTection:LEVel?CR"));
+    QString got;
+    QObject asker;
+    (void)bench.link().clients().read(
+        &asker, Quantity::MeasuredCurrent,
+        [&got](const ClientQueue::Result& r) { got = shown(r.value); });
+    bench.comm->receive("+3.30000E+01\r\n"); // the over-voltage, late
+    bench.now += LineArbiter::QuietMs;
+    bench.link().line().checkTime();
+    QCOMPARE(bench.comm->takeWritten(), QString());
+    bench.comm->receive("+6.00000E+00\r\n"); // the over-current
+    bench.now += LineArbiter::QuietMs;
+    bench.link().line().checkTime();
+    QCOMPARE(bench.comm->takeWritten(), QStringLiteral("MEASure:SCALar:CURRent:DC?CR"));
+    bench.comm->receive("+2.50000E-01\r\n");
+    QCOMPARE(got, QStringLiteral("0.25"));
 }
 
 QTEST_GUILESS_MAIN(TestLineArbiter)
