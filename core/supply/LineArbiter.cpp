@@ -114,6 +114,8 @@ bool LineArbiter::writePanel(const QString& command, Echo echo, std::optional<Po
 
 void LineArbiter::awaitPanelReply(bool heldAlready) {
     panelAwaited_ = true;
+    ++linesOwed_;
+    lastPanelQuery_ = clock_();
     tickHeld_ = heldAlready;
     panelDeadline_ = clock_() + PanelReplyMs;
     if (state_ == State::Free || state_ == State::ClientPacing)
@@ -177,7 +179,7 @@ void LineArbiter::runTick(const std::function<void()>& body) {
     if (tickSettling_)
         enter(State::Settling);
     else
-        enter(panelAwaited_ ? State::PanelReply : State::Free);
+        enter(panelAwaited_ || linesOwed_ > 0 ? State::PanelReply : State::Free);
     pump();
 }
 
@@ -200,8 +202,10 @@ void LineArbiter::advanceStep() {
 void LineArbiter::discardUndecoded() {
     const QString waiting = comm_.Input();
     log_.countReceived(waiting.size());
-    if (waiting.contains(u'\n'))
+    if (const qsizetype lines = waiting.count(u'\n'); lines > 0) {
         panelAwaited_ = false;
+        linesOwed_ = std::max<qint64>(0, linesOwed_ - lines);
+    }
     decoder_.discardUndecoded();
 }
 
@@ -319,13 +323,12 @@ void LineArbiter::MSComm_OnComm() {
 void LineArbiter::panelReceived(const QString& input) {
     if (state_ == State::Settling)
         quietUntil_ = clock_() + QuietMs;
-    // The first line after a reply was given up is taken for that late reply
-    // and dropped: it answers nothing awaited now.
-    const qsizetype late = decoder_.dropsNextLine() ? 1 : 0;
-    if (input.count(u'\n') > late) {
+    const qsizetype lines = input.count(u'\n');
+    if (lines > 0) {
         panelAwaited_ = false;
         tickHeld_ = false;
-        if (state_ == State::PanelReply)
+        linesOwed_ = std::max<qint64>(0, linesOwed_ - lines);
+        if (state_ == State::PanelReply && linesOwed_ == 0)
             enter(State::Free);
     }
     armTimer();
@@ -393,6 +396,7 @@ void LineArbiter::armTimer() {
 
 void LineArbiter::enterUnsure() {
     panelAwaited_ = false;
+    linesOwed_ = 0;
     tickHeld_ = false;
     quietUntil_ = clock_() + QuietMs;
     // Text gathered under the step so far may be the late reply's beginning.
@@ -418,7 +422,10 @@ void LineArbiter::checkTime() {
     case State::Settling:
         if (panelAwaited_ && now >= panelDeadline_) {
             giveUpPanelReply();
-        } else if (!panelAwaited_ && now >= quietUntil_) {
+        } else if (!panelAwaited_ && now >= quietUntil_ &&
+                   (linesOwed_ == 0 || now - lastPanelQuery_ >= PanelReplyMs)) {
+            // Every reply the panel asked for is in, or has had its time.
+            linesOwed_ = 0;
             enter(State::Free);
             pump();
         }
@@ -491,6 +498,7 @@ void LineArbiter::dropHeld() {
 }
 
 void LineArbiter::portClosed() {
+    linesOwed_ = 0;
     // A tick that waited does not run inside the closing: the next tick of
     // the cycle finds the port closed by itself.
     failClients();

@@ -41,8 +41,9 @@ struct LinkState;
 //     its extra interval, an identity query at the tick after its skipped
 //     one, or either after PanelReplyMs), the cycle keeps its pace, and the
 //     first line that arrives is taken for the late reply and dropped. The
-//     line is sure again once no panel reply is awaited and it has been quiet
-//     for QuietMs: only then may a client's query go.
+//     line is sure again once every line the panel's queries may bring is in
+//     (or the last query has had PanelReplyMs) and it has been quiet for
+//     QuietMs: only then may a client's query go.
 //
 // States:
 //   Free          sure, nothing awaited: the next queued request may go.
@@ -212,6 +213,10 @@ private:
     // A panel query's reply is outstanding (no LF since it went out), and
     // the cycle has held one interval for it already.
     bool panelAwaited_ = false;
+    // Lines the panel's queries may still bring (a reply given up may come
+    // late, ahead of the next one's), and when the last of them was asked.
+    qint64 linesOwed_ = 0;
+    qint64 lastPanelQuery_ = 0;
     bool tickHeld_ = false;
     // The tick found the line settling, and leaves it so.
     bool tickSettling_ = false;

@@ -45,7 +45,6 @@ public:
     // late reply, and is dropped unread rather than shown as another quantity
     // (a lost reply costs one more reading).
     void dropNextLine() { dropNextLine_ = true; }
-    bool dropsNextLine() const { return dropNextLine_; }
 
     // A reading of the output, mode or channel, from polling or from a
     // script client's query, shown as the panel shows every report: a mode
