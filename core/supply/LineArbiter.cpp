@@ -357,7 +357,7 @@ void LineArbiter::clientReceived(const QString& input) {
 void LineArbiter::drop(const QString& input) {
     decoder_.countRejected(int(input.count(u'\n')));
     if (state_ == State::Unsure) {
-        quietUntil_ = std::max(quietUntil_, clock_() + QuietMs);
+        quietUntil_ = std::max(quietUntil_, clock_() + UnsureQuietMs);
         armTimer();
     }
 }
@@ -398,7 +398,7 @@ void LineArbiter::enterUnsure() {
     panelAwaited_ = false;
     linesOwed_ = 0;
     tickHeld_ = false;
-    quietUntil_ = clock_() + QuietMs;
+    quietUntil_ = clock_() + UnsureQuietMs;
     // Text gathered under the step so far may be the late reply's beginning.
     decoder_.discardUndecoded();
     enter(State::Unsure);
@@ -473,7 +473,7 @@ void LineArbiter::failClients() {
         // nobody's, and the line is unsure until then and quiet after.
         const qint64 replyDue = deadline_;
         enterUnsure();
-        quietUntil_ = std::max(quietUntil_, replyDue + QuietMs);
+        quietUntil_ = std::max(quietUntil_, replyDue + UnsureQuietMs);
         armTimer();
         finishClient(ClientOutcome::Failed, {});
     }

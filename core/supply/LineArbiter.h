@@ -35,7 +35,7 @@ struct LinkState;
 // reply may still be on its way, and nobody may take it for theirs.
 //   - After a client's time-out every byte that arrives is dropped (its lines
 //     counted as rejected, never decoded, never given to anyone) until the
-//     line has been quiet for QuietMs; nothing that awaits a reply goes out
+//     line has been quiet for UnsureQuietMs; nothing that awaits a reply goes out
 //     meanwhile, the polling tick included.
 //   - After the panel gives a reply up (the polling query at the tick after
 //     its extra interval, an identity query at the tick after its skipped
@@ -75,6 +75,9 @@ public:
     // Short of a polling interval, so that a client finds the line sure
     // between one polling reply and the next tick.
     static constexpr int QuietMs = 300;
+    // After a client's time-out: long enough for a reply half as late again
+    // as its time, since the line is unsure only after a fault.
+    static constexpr int UnsureQuietMs = 1000;
     static constexpr int PanelReplyMs = 1000;
     static constexpr int ClientReplyMs = 1000;
     // The panel's commands held while a client's reply is awaited, and

@@ -22,7 +22,7 @@ constexpr int kClients = 3;
 // The supply answers within this time of a query or never: a reply later
 // than a time-out and the quiet after it cannot be told from an answer to
 // the next query by anyone.
-constexpr qint64 kLatestAnswerMs = LineArbiter::ClientReplyMs + LineArbiter::QuietMs - 1;
+constexpr qint64 kLatestAnswerMs = LineArbiter::ClientReplyMs + LineArbiter::UnsureQuietMs - 1;
 
 // Every quantity a client may read, with its query and the supply's answer.
 struct Asked {
@@ -295,7 +295,7 @@ void TestLineArbiter::aLateReplyAfterAClientsTimeOutReachesNobody() {
     QCOMPARE(got, QString());
     QCOMPARE(bench.comm->takeWritten(), QStringLiteral("VOLTage:LEVel?CR"));
     // Only once the line has been quiet does the next query go.
-    bench.now += LineArbiter::QuietMs;
+    bench.now += LineArbiter::UnsureQuietMs;
     bench.link().line().checkTime();
     QCOMPARE(bench.comm->takeWritten(), QStringLiteral("MEASure:SCALar:CURRent:DC?CR"));
     bench.comm->receive("+2.50000E-01\r\n");
