@@ -105,10 +105,8 @@ bool LineArbiter::writePanel(const QString& command, Echo echo, std::optional<Po
         log_.appendCommandLine(command);
     if (leave)
         link_.step = *leave;
-    if (reply == Reply::Awaited) {
-        owner_ = panelSender_;
+    if (reply == Reply::Awaited)
         awaitPanelReply(true);
-    }
     return true;
 }
 
@@ -128,10 +126,7 @@ bool LineArbiter::sendOwed(const QString& command, PollingStep leave) {
     dropHeld();
     if (!comm_.PortOpen())
         return false;
-    const Sender before = std::exchange(panelSender_, Sender::Operator);
-    const bool written = writePanel(command, Echo::Silent, leave, Reply::None);
-    panelSender_ = before;
-    return written;
+    return writePanel(command, Echo::Silent, leave, Reply::None);
 }
 
 // --- the polling tick
@@ -172,7 +167,6 @@ LineArbiter::TickGate LineArbiter::tickGate() {
 void LineArbiter::runTick(const std::function<void()>& body) {
     tickSettling_ = state_ == State::Settling;
     enter(State::Ticking);
-    owner_ = Sender::Polling;
     body();
     if (state_ != State::Ticking)
         return;
@@ -188,10 +182,8 @@ bool LineArbiter::sendQuery(const QString& query) {
         return false;
     log_.appendPollingLine(query);
     // An empty query (step 18 before any other step ran) asks nothing.
-    if (!query.isEmpty()) {
-        owner_ = Sender::Polling;
+    if (!query.isEmpty())
         awaitPanelReply(false);
-    }
     return true;
 }
 
@@ -268,7 +260,6 @@ bool LineArbiter::startNext() {
 }
 
 void LineArbiter::startClient(Request request) {
-    owner_ = Sender::Client;
     if (!request.query.isEmpty()) {
         clientReply_.clear();
         if (!write(request.query)) {

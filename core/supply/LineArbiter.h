@@ -97,8 +97,6 @@ public:
                 ReplyDecoder& decoder, QObject* parent = nullptr);
 
     State state() const { return state_; }
-    // Who the awaited reply (or the request held on the line) belongs to.
-    Sender lineOwner() const { return owner_; }
     void setClock(Clock clock);
     // Acts on whatever time has run out; the line's timer calls it.
     void checkTime();
@@ -206,7 +204,6 @@ private:
     Clock clock_;
     QTimer timer_;
     State state_ = State::Free;
-    Sender owner_ = Sender::Polling;
     Sender panelSender_ = Sender::Operator;
     // When a client's reply or pacing ends, when the panel gives its reply
     // up, and when an unsure or settling line counts as quiet.
