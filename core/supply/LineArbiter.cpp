@@ -141,8 +141,13 @@ LineArbiter::TickGate LineArbiter::tickGate() {
         return TickGate::Go;
     case State::PanelReply:
     case State::Settling:
-        if (!panelAwaited_)
+        if (!panelAwaited_) {
+            if (state_ == State::Settling && (clientsWaiting() > 0 || tickQueued())) {
+                holdTick(true);
+                return TickGate::Wait;
+            }
             return TickGate::Go;
+        }
         // A reply still outstanding gets one more interval before the next
         // query goes out; after that it is given up.
         if (!tickHeld_) {
@@ -157,11 +162,23 @@ LineArbiter::TickGate LineArbiter::tickGate() {
     case State::Unsure:
         break;
     }
-    const bool waiting = std::any_of(queue_.begin(), queue_.end(),
-                                     [](const Request& r) { return r.sender == Sender::Polling; });
-    if (!waiting)
-        (void)hold({Sender::Polling, nullptr, [this] { emit tickReady(); }, {}, {}});
+    holdTick(false);
     return TickGate::Wait;
+}
+
+bool LineArbiter::tickQueued() const {
+    return std::any_of(queue_.begin(), queue_.end(),
+                       [](const Request& r) { return r.sender == Sender::Polling; });
+}
+
+void LineArbiter::holdTick(bool behindClients) {
+    if (tickQueued())
+        return;
+    Request tick{Sender::Polling, nullptr, [this] { emit tickReady(); }, {}, {}};
+    if (behindClients)
+        queue_.push_back(std::move(tick));
+    else
+        (void)hold(std::move(tick));
 }
 
 void LineArbiter::runTick(const std::function<void()>& body) {
@@ -319,8 +336,15 @@ void LineArbiter::panelReceived(const QString& input) {
         panelAwaited_ = false;
         tickHeld_ = false;
         linesOwed_ = std::max<qint64>(0, linesOwed_ - lines);
-        if (state_ == State::PanelReply && linesOwed_ == 0)
-            enter(State::Free);
+        if (state_ == State::PanelReply) {
+            if (linesOwed_ == 0) {
+                enter(State::Free);
+            } else {
+                // Two queries were out; the other's line may still come.
+                quietUntil_ = clock_() + QuietMs;
+                enter(State::Settling);
+            }
+        }
     }
     armTimer();
     decoder_.received(input);
@@ -372,7 +396,12 @@ void LineArbiter::armTimer() {
         due = panelDeadline_;
         break;
     case State::Settling:
-        due = panelAwaited_ ? panelDeadline_ : quietUntil_;
+        if (panelAwaited_)
+            due = panelDeadline_;
+        else if (linesOwed_ > 0)
+            due = std::max(quietUntil_, lastPanelQuery_ + LatestReplyMs);
+        else
+            due = quietUntil_;
         break;
     case State::ClientReply:
     case State::ClientPacing:
@@ -414,7 +443,7 @@ void LineArbiter::checkTime() {
         if (panelAwaited_ && now >= panelDeadline_) {
             giveUpPanelReply();
         } else if (!panelAwaited_ && now >= quietUntil_ &&
-                   (linesOwed_ == 0 || now - lastPanelQuery_ >= PanelReplyMs)) {
+                   (linesOwed_ == 0 || now - lastPanelQuery_ >= LatestReplyMs)) {
             // Every reply the panel asked for is in, or has had its time.
             linesOwed_ = 0;
             enter(State::Free);

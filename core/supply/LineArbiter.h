@@ -42,15 +42,20 @@ struct LinkState;
 //     one, or either after PanelReplyMs), the cycle keeps its pace, and the
 //     first line that arrives is taken for the late reply and dropped. The
 //     line is sure again once every line the panel's queries may bring is in
-//     (or the last query has had PanelReplyMs) and it has been quiet for
+//     (or the last query has had LatestReplyMs) and it has been quiet for
 //     QuietMs: only then may a client's query go.
+//   - A reply given up may also never come, and then the count of lines owed
+//     stays one too high for as long as polling asks: the line would never be
+//     sure again. So while a client waits on a settling line, the polling
+//     tick waits behind it until the line is sure, and the client goes first.
 //
 // States:
 //   Free          sure, nothing awaited: the next queued request may go.
 //   Ticking       the polling tick runs (it yields between its step and its
 //                 query): nothing of a client's goes out meanwhile.
 //   PanelReply    a polling or identity query awaits its reply.
-//   Settling      the panel gave a reply up; see above.
+//   Settling      the panel gave a reply up, or a line it may still bring is
+//                 owed; see above.
 //   ClientReply   a client's query awaits its reply, at most ClientReplyMs.
 //   ClientPacing  a client's command is on its way out: the next client
 //                 request waits the time its bytes take on the wire, so one
@@ -80,6 +85,9 @@ public:
     static constexpr int UnsureQuietMs = 1000;
     static constexpr int PanelReplyMs = 1000;
     static constexpr int ClientReplyMs = 1000;
+    // A supply answers within this time of a query or never: a reply later
+    // still cannot be told from the answer to a later query by anyone.
+    static constexpr int LatestReplyMs = ClientReplyMs + UnsureQuietMs;
     // The panel's commands held while a client's reply is awaited, and
     // clients' requests waiting, of all clients together.
     static constexpr int MaxHeld = 32;
@@ -180,6 +188,8 @@ private:
     void awaitPanelReply(bool heldAlready);
     bool mustHold(Reply reply) const;
     bool hold(Request request);
+    bool tickQueued() const;
+    void holdTick(bool behindClients);
     bool submit(Request request);
     void pump();
     bool startNext();
