@@ -192,10 +192,10 @@ struct ClientRead : Command {
                                      [bench, asked, id](const ClientQueue::Result& result) {
                                          bench->pending.erase(id);
                                          if (result.status == ClientQueue::Result::Status::Done &&
-                                              shown(result.value) != asked.value)
-                                              bench->breach("a client asking " + asked.query +
-                                                            " got " +
-                                                            shown(result.value).toLatin1());
+                                             shown(result.value) != asked.value)
+                                             bench->breach("a client asking " + asked.query +
+                                                           " got " +
+                                                           shown(result.value).toLatin1());
                                      }))
             return;
         if (b.link().MSComm().PortOpen())
