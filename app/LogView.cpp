@@ -5,7 +5,9 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QScrollBar>
+#include <QTextBlock>
 #include <QTextCursor>
+#include <QTextLayout>
 
 namespace {
 
@@ -120,6 +122,25 @@ void LogView::show() {
     cursor.movePosition(QTextCursor::End);
     cursor.insertText(lines_.take(unshown_));
     unshown_.clear();
+    keepRecentGlyphs();
     if (atEnd)
         bar->setValue(bar->maximum());
+}
+
+void LogView::keepRecentGlyphs() {
+    // A line appended scrolls the view, and the widget then draws every line
+    // it shows again. Without its glyphs kept, each line is shaped anew at
+    // each drawing: about half of what a repaint costs. Only the newest lines
+    // keep them, so that a full log costs no more memory than before.
+    QTextBlock block = view_.document()->lastBlock();
+    for (int kept = 0; block.isValid() && kept < GlyphBlocks; ++kept, block = block.previous())
+        block.layout()->setCacheEnabled(true);
+    for (; block.isValid() && block.layout()->cacheEnabled(); block = block.previous()) {
+        QTextLayout* layout = block.layout();
+        layout->setCacheEnabled(false);
+        // An empty layout run lets the glyphs go; the widget lays the line
+        // out again when it is next drawn.
+        layout->beginLayout();
+        layout->endLayout();
+    }
 }

@@ -1,5 +1,6 @@
 // Reply latency: from the moment the last byte of a number reply is written
-// to the line until the read-out shows the new value.
+// to the line until the read-out shows the new value (or, with --log, until
+// the receive counter beside the traffic log shows that byte counted).
 //
 // The harness plays the supply itself on a pseudo-terminal, so that it knows
 // exactly when that byte went out. The panel is the program's own window on
@@ -7,10 +8,12 @@
 // writes a reply but its line feed, lets the panel take those bytes, then
 // writes the line feed and runs the event loop until ReadVolLab changes.
 //
-//   bench-latency [--samples N] [--no-yield] [--hide-log]
+//   bench-latency [--samples N] [--no-yield] [--hide-log] [--log]
 //
 // --no-yield replaces the panel's yields to the event loop by nothing, and
 // --hide-log hides the traffic log, to show what each adds to the latency.
+// --log times the traffic log's counter instead of the read-out: how long
+// the operator waits to see the wire.
 //
 // Prints latency_median_ms, latency_p99_ms, latency_max_ms and samples, and
 // the part of it before the event loop dispatched the port's read notice:
@@ -24,6 +27,7 @@
 #include <QComboBox>
 #include <QFile>
 #include <QLabel>
+#include <QLineEdit>
 #include <QSerialPort>
 #include <QTemporaryDir>
 
@@ -115,6 +119,7 @@ int main(int argc, char** argv) {
     int samples = 2000;
     bool yields = true;
     bool showLog = true;
+    bool timeLog = false;
     const QStringList args = QCoreApplication::arguments();
     for (int i = 1; i < args.size(); ++i) {
         if (args[i] == QLatin1String("--samples") && i + 1 < args.size())
@@ -123,11 +128,14 @@ int main(int argc, char** argv) {
             yields = false;
         else if (args[i] == QLatin1String("--hide-log"))
             showLog = false;
+        else if (args[i] == QLatin1String("--log"))
+            timeLog = true;
         else
             samples = 0;
     }
     if (samples < 1) {
-        std::fprintf(stderr, "usage: bench-latency [--samples N] [--no-yield] [--hide-log]\n");
+        std::fprintf(stderr,
+                     "usage: bench-latency [--samples N] [--no-yield] [--hide-log] [--log]\n");
         return 2;
     }
 
@@ -155,6 +163,7 @@ int main(int argc, char** argv) {
     window.polling().SysTickTimer_Timer();
     SupplyLink& link = window.link();
     const QLabel* readOut = window.findChild<QLabel*>("ReadVolLab");
+    const QLineEdit* rxCount = window.findChild<QLineEdit*>("TxtRXCount");
 
     WakeupWatch wakeup;
     app.installEventFilter(&wakeup);
@@ -164,15 +173,25 @@ int main(int argc, char** argv) {
         const QByteArray text = reply(sample);
         const QByteArray head = text.left(text.size() - 1);
         const QString before = readOut->text();
+        const QString counted =
+            QStringLiteral("RX:%1").arg(link.trafficLog().rxCount() + text.size());
         if (!supply.write(head) ||
             !runUntil([&] { return link.decoder().pending().size() == head.size(); })) {
             std::fprintf(stderr, "bench-latency: the reply's head was not taken\n");
             return 1;
         }
+        // The head's count is on screen first, so that the line feed starts
+        // the log view's wait afresh.
+        const QString headCounted = QStringLiteral("RX:%1").arg(link.trafficLog().rxCount());
+        if (timeLog && !runUntil([&] { return rxCount->text() == headCounted; })) {
+            std::fprintf(stderr, "bench-latency: the counter did not show the head\n");
+            return 1;
+        }
         wakeup.arm();
         const double t0 = Measure::nowMs();
         supply.write(text.right(1));
-        if (!runUntil([&] { return readOut->text() != before; })) {
+        if (!runUntil(
+                [&] { return timeLog ? rxCount->text() == counted : readOut->text() != before; })) {
             std::fprintf(stderr, "bench-latency: the read-out did not change\n");
             return 1;
         }

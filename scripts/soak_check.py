@@ -22,7 +22,8 @@ Breaches:
     went on the wire with no "OUTP 0" between;
   - after a reopening the polling cycle's queries did not come back within
     12 s while the line stayed up;
-  - a pass that did not end with status 0;
+  - a pass that did not end with status 0 (or 3, the output-off not
+    written, when the supply was gone at the end);
   - resident memory of a pass grew by more than 20 MB after its first 20 s;
   - a metrics scrape took longer than 2 s (the event loop stalled: the
     program exposes no stall figure, so this is measured from outside).
@@ -53,9 +54,13 @@ FAULT_FATES = {"late", "held", "garbled", "dropped"}
 INTACT_FATES = {"sent", "late", "held"}
 # A fault disturbs the replies after it (a late one holds the line, garbage
 # stays in the decoder's buffer): the window before a reply is the longer.
-FAULT_BEFORE_MS = 2000
+# A client's time-out and the quiet after it keep the line for two seconds,
+# and the reply of the tick that waited comes after that.
+FAULT_BEFORE_MS = 3000
 FAULT_AFTER_MS = 1000
 REOPEN_POLL_MS = 12000
+# velmor-headless's status when the output-off owed at its end was not written.
+OUTPUT_LEFT_ON = 3
 RSS_GROWTH_KB = 20 * 1024
 RSS_SETTLE_MS = 20000
 STALL_MS = 2000
@@ -361,10 +366,18 @@ def check_polling_resumed(soak, report):
     report.figure(f"reconnection: {reopenings} reopenings")
 
 
+def line_lost_at_end(run):
+    ports = [text for _, text in run["events"] if text.startswith("port ")]
+    return bool(ports) and ports[-1].startswith("port lost")
+
+
 def check_exits(soak, report):
     for run in soak.passes:
-        if run["code"] != 0:
-            report.breach("a pass did not end with status 0", f"{run['name']}: {run['code']}")
+        # A stop while the supply is gone cannot write its output-off: the
+        # program says so and ends with its own status, which is right.
+        if run["code"] == 0 or (run["code"] == OUTPUT_LEFT_ON and line_lost_at_end(run)):
+            continue
+        report.breach("a pass did not end with status 0", f"{run['name']}: {run['code']}")
 
 
 def check_memory(soak, report):

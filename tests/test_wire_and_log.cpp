@@ -2,6 +2,9 @@
 #include "support/PanelFixture.h"
 
 #include <QPlainTextEdit>
+#include <QScrollBar>
+#include <QTextBlock>
+#include <QTextLayout>
 #include <QtTest>
 
 class TestWireAndLog : public QObject {
@@ -18,6 +21,7 @@ private slots:
     void logStaysBounded();
     void logShowsControlCharactersHarmlessly();
     void widgetFollowsTheLog();
+    void aLongBurstStaysWholeWhenScrolledBack();
 };
 
 void TestWireAndLog::commandLeavesAsOneWriteByteForByte() {
@@ -184,6 +188,36 @@ void TestWireAndLog::widgetFollowsTheLog() {
     QTRY_COMPARE_WITH_TIMEOUT(view->toPlainText(), expected, 2000);
     panel.find<QAbstractButton>("Command1")->click();
     QCOMPARE(view->toPlainText(), QString());
+}
+
+void TestWireAndLog::aLongBurstStaysWholeWhenScrolledBack() {
+    // Far more lines than the widget keeps drawn glyphs for, in bursts: every
+    // line and every byte shows, and the oldest lines draw again when the
+    // operator scrolls back to them.
+    PanelFixture panel;
+    panel.open();
+    auto* view = panel.find<QPlainTextEdit>("TxtReceive");
+    QString expected;
+    int bytes = 0;
+    // Short of the length at which the log empties itself.
+    for (int burst = 0; burst < 8; ++burst) {
+        for (int i = 0; i < 20; ++i) {
+            panel.link.state().step = PollingStep(1);
+            const QByteArray reply = QStringLiteral("+1.%1E+00\r\n")
+                                         .arg(burst * 100 + i, 5, 10, QLatin1Char('0'))
+                                         .toLatin1();
+            panel.comm->receive(reply);
+            bytes += int(reply.size());
+            expected += QStringLiteral("\nRX<<:") + QString::fromLatin1(reply.chopped(2)) + u'\n';
+        }
+        QCOMPARE(panel.text("TxtRXCount"), QStringLiteral("RX:%1").arg(bytes));
+    }
+    QCOMPARE(view->toPlainText(), expected);
+    view->verticalScrollBar()->setValue(0);
+    (void)view->viewport()->grab();
+    const QTextBlock second = view->document()->firstBlock().next();
+    QCOMPARE(second.text(), QStringLiteral("RX<<:+1.00000E+00"));
+    QVERIFY(second.layout()->lineCount() > 0);
 }
 
 QTEST_MAIN(TestWireAndLog)

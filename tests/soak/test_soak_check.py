@@ -41,6 +41,7 @@ def clean_soak():
                      "reply": "5.5;1"},
                     {"client": "visa", "query": "CURR:PROT?", "outcome": "reply", "reply": "1"}],
         "ended": T + 50000,
+        "code": 0,
     }
 
 
@@ -62,7 +63,7 @@ def write(folder, soak):
             cells[columns.index(column)] = value
             f.write(",".join(cells) + "\n")
     with open(os.path.join(folder, "pass-001.exit"), "w") as f:
-        f.write(f"{soak['ended']} 0\n")
+        f.write(f"{soak['ended']} {soak['code']}\n")
     with open(os.path.join(folder, "clients.jsonl"), "w") as f:
         for record in soak["clients"]:
             f.write(json.dumps(record) + "\n")
@@ -77,6 +78,14 @@ def check(soak):
 class SoakCheck(unittest.TestCase):
     def test_a_clean_soak_passes(self):
         result = check(clean_soak())
+        self.assertEqual(result.returncode, 0, result.stdout + result.stderr)
+
+    def test_the_output_left_on_status_passes_only_with_the_supply_gone(self):
+        soak = clean_soak()
+        soak["code"] = 3
+        self.assertEqual(check(soak).returncode, 1)
+        soak["events"].append((T + 48000, "port lost"))
+        result = check(soak)
         self.assertEqual(result.returncode, 0, result.stdout + result.stderr)
 
     def test_each_breach_fails_with_its_check_named(self):

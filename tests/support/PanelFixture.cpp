@@ -48,7 +48,7 @@ QString PanelFixture::takeWritten() {
 }
 
 QString PanelFixture::text(const char* name) const {
-    // As shown once the log view's pending refresh (at most a second away)
+    // As shown once the log view's pending refresh (a moment away)
     // has run.
     window->logView().show();
     QObject* object = window->findChild<QObject*>(QLatin1String(name));
