@@ -8,12 +8,16 @@
 // writes a reply but its line feed, lets the panel take those bytes, then
 // writes the line feed and runs the event loop until ReadVolLab changes.
 //
-//   bench-latency [--samples N] [--no-yield] [--hide-log] [--log]
+//   bench-latency [--samples N] [--no-yield] [--hide-log] [--log | --scenario]
 //
 // --no-yield replaces the panel's yields to the event loop by nothing, and
 // --hide-log hides the traffic log, to show what each adds to the latency.
 // --log times the traffic log's counter instead of the read-out: how long
-// the operator waits to see the wire.
+// the operator waits to see the wire. --scenario plays a fixed operator
+// session instead (channel, mode and output buttons, replies, the counters'
+// reset) and reads the log and both counters 100 ms after each step against
+// the bytes that crossed the line: prints scenario_steps and
+// scenario_mismatches, and each mismatch on standard error.
 //
 // Prints latency_median_ms, latency_p99_ms, latency_max_ms and samples, and
 // the part of it before the event loop dispatched the port's read notice:
@@ -28,6 +32,7 @@
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPlainTextEdit>
 #include <QSerialPort>
 #include <QTemporaryDir>
 
@@ -35,6 +40,7 @@
 #include <memory>
 #include <vector>
 
+#include <fcntl.h>
 #include <pty.h>
 #include <unistd.h>
 
@@ -52,6 +58,7 @@ public:
             return;
         }
         linked_ = QFile::link(QString::fromLocal8Bit(name), folder + QStringLiteral("/com200"));
+        ::fcntl(master_, F_SETFL, ::fcntl(master_, F_GETFL) | O_NONBLOCK);
     }
     ~SupplyEnd() {
         if (master_ >= 0)
@@ -63,6 +70,17 @@ public:
     SupplyEnd& operator=(const SupplyEnd&) = delete;
 
     bool isValid() const { return master_ >= 0 && linked_; }
+    // What the panel wrote so far.
+    QByteArray readAll() const {
+        QByteArray all;
+        char buffer[4096];
+        for (;;) {
+            const ssize_t got = ::read(master_, buffer, sizeof buffer);
+            if (got <= 0)
+                return all;
+            all.append(buffer, got);
+        }
+    }
     bool write(const QByteArray& bytes) const {
         return ::write(master_, bytes.constData(), static_cast<size_t>(bytes.size())) ==
                bytes.size();
@@ -107,6 +125,73 @@ private:
     double at_ = -1.0;
 };
 
+// Runs the event loop for a while, as the operator's eye waits.
+void settle(int ms) {
+    const double t0 = Measure::nowMs();
+    while (Measure::nowMs() - t0 < ms)
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 10);
+}
+
+// The operator's session: each step's action, then what the log's last line
+// must read once the step's bytes crossed the line.
+int playScenario(VelmorMain& window, const SupplyEnd& supply) {
+    struct Step {
+        const char* button; // pressed, or null when the supply answers
+        QByteArray reply;
+        QString lastLine;
+    };
+    const Step steps[] = {
+        {"Op2", {}, QStringLiteral("TX>>:APPL 2CR")},
+        {"SERcmd", {}, QStringLiteral("TX>>:SOUR:MODE 2CR")},
+        {nullptr, "+1.20000E+01\r\n", QStringLiteral("RX<<:+1.20000E+01")},
+        // The output command is counted but not echoed.
+        {"OutPutButton", {}, QStringLiteral("RX<<:+1.20000E+01")},
+        {nullptr, "+1.21000E+01\r\n", QStringLiteral("RX<<:+1.21000E+01")},
+        {"INDcmd", {}, QStringLiteral("TX>>:SOUR:MODE 0CR")},
+        {"CmdClearCounter", {}, QStringLiteral("TX>>:SOUR:MODE 0CR")},
+        {"OP1", {}, QStringLiteral("TX>>:APPL 1CR")},
+        {nullptr, "+1.22000E+01\r\n", QStringLiteral("RX<<:+1.22000E+01")},
+    };
+    const auto* log = window.findChild<QPlainTextEdit*>("TxtReceive");
+    const auto* rx = window.findChild<QLineEdit*>("TxtRXCount");
+    const auto* tx = window.findChild<QLineEdit*>("TxtTXCount");
+    settle(100);
+    (void)supply.readAll();
+    qint64 sent = window.link().trafficLog().txCount();
+    qint64 received = window.link().trafficLog().rxCount();
+    int mismatches = 0;
+    const auto expect = [&mismatches](int step, const char* what, const QString& shown,
+                                      const QString& wanted) {
+        if (shown == wanted)
+            return;
+        ++mismatches;
+        std::fprintf(stderr, "step %d: %s shows \"%s\", the wire makes \"%s\"\n", step, what,
+                     qPrintable(shown), qPrintable(wanted));
+    };
+    for (int i = 0; i < int(std::size(steps)); ++i) {
+        const Step& step = steps[i];
+        if (step.button) {
+            window.findChild<QAbstractButton*>(step.button)->click();
+        } else {
+            window.link().state().step = PollingStep::MeasuredVoltage;
+            supply.write(step.reply);
+            received += step.reply.size();
+        }
+        settle(100);
+        sent += supply.readAll().size();
+        if (step.button == QLatin1String("CmdClearCounter"))
+            sent = received = 0;
+        const QStringList lines = log->toPlainText().split(u'\n', Qt::SkipEmptyParts);
+        expect(i + 1, "the log's last line", lines.isEmpty() ? QString() : lines.last(),
+               step.lastLine);
+        expect(i + 1, "TxtRXCount", rx->text(), QStringLiteral("RX:%1").arg(received));
+        expect(i + 1, "TxtTXCount", tx->text(), QStringLiteral("TX:%1").arg(sent));
+    }
+    std::printf("scenario_steps %zu\n", std::size(steps));
+    std::printf("scenario_mismatches %d\n", mismatches);
+    return mismatches == 0 ? 0 : 1;
+}
+
 // A measured-voltage reply whose value differs from the previous sample's.
 QByteArray reply(int sample) {
     return QStringLiteral("+1.%1E+01\r\n").arg(sample % 100000, 5, 10, QLatin1Char('0')).toLatin1();
@@ -120,6 +205,7 @@ int main(int argc, char** argv) {
     bool yields = true;
     bool showLog = true;
     bool timeLog = false;
+    bool scenario = false;
     const QStringList args = QCoreApplication::arguments();
     for (int i = 1; i < args.size(); ++i) {
         if (args[i] == QLatin1String("--samples") && i + 1 < args.size())
@@ -130,12 +216,15 @@ int main(int argc, char** argv) {
             showLog = false;
         else if (args[i] == QLatin1String("--log"))
             timeLog = true;
+        else if (args[i] == QLatin1String("--scenario"))
+            scenario = true;
         else
             samples = 0;
     }
     if (samples < 1) {
-        std::fprintf(stderr,
-                     "usage: bench-latency [--samples N] [--no-yield] [--hide-log] [--log]\n");
+        std::fprintf(
+            stderr,
+            "usage: bench-latency [--samples N] [--no-yield] [--hide-log] [--log | --scenario]\n");
         return 2;
     }
 
@@ -162,6 +251,8 @@ int main(int argc, char** argv) {
     // further tick moves it, so every reply lands in ReadVolLab.
     window.polling().SysTickTimer_Timer();
     SupplyLink& link = window.link();
+    if (scenario)
+        return playScenario(window, supply);
     const QLabel* readOut = window.findChild<QLabel*>("ReadVolLab");
     const QLineEdit* rxCount = window.findChild<QLineEdit*>("TxtRXCount");
 
