@@ -337,7 +337,7 @@ void TestCsvRecord::timeTextHasTheLocalOffset() {
     qputenv("TZ", saved);
     QCOMPARE(written, text);
     QVERIFY(read);
-    QCOMPARE(read->toMSecsSinceEpoch(), time.toMSecsSinceEpoch());
+    QCOMPARE(*read, time.toMSecsSinceEpoch());
 }
 
 void TestCsvRecord::exportToAFolderThatIsNotThereFails() {

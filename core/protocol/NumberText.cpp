@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 
+#include <charconv>
 #include <cmath>
 #include <limits>
 #include <string>
@@ -364,11 +365,20 @@ QString readOutText(double magnitude, bool negative) {
 std::optional<double> parseDecimal(QStringView text) {
     // Only the plain decimal and exponent forms: no blanks, no "inf" or
     // "nan", no locale's separators.
-    if (text.size() > 64 || !isPlainNumber(text, QLatin1StringView("eE")))
+    constexpr qsizetype MaxChars = 64;
+    if (text.size() > MaxChars || !isPlainNumber(text, QLatin1StringView("eE")))
         return std::nullopt;
-    bool ok = false;
-    const double value = text.toDouble(&ok);
-    if (!ok || !std::isfinite(value))
+    // A recording read back converts a million of these: std::from_chars
+    // rounds exactly as Qt's conversion does (overflow and underflow alike
+    // refused) at a fraction of its cost. The form above is ASCII only.
+    char latin[MaxChars];
+    qsizetype length = 0;
+    for (QChar c : text)
+        latin[length++] = char(c.unicode());
+    const char* begin = latin + (latin[0] == '+' ? 1 : 0);
+    double value = 0;
+    const auto [end, error] = std::from_chars(begin, latin + length, value);
+    if (error != std::errc() || end != latin + length || !std::isfinite(value))
         return std::nullopt;
     return value;
 }

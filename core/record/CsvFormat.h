@@ -57,7 +57,8 @@ QByteArray line(const QStringList& fields);
 // is not closed or text follows its closing quote.
 std::optional<QStringList> splitRow(QStringView line);
 
-std::optional<QDateTime> parseTime(QStringView text);
+// Milliseconds since the epoch of a time as timeText writes it.
+std::optional<qint64> parseTime(QStringView text);
 std::optional<OutputState> parseOutput(QStringView text);
 std::optional<TrackingMode> parseMode(QStringView text);
 std::optional<int> parseChannel(QStringView text);

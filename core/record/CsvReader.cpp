@@ -47,7 +47,7 @@ bool applyRow(const QStringList& fields, ReadingHistory& history) {
     }
     const QString& reading = fields[1];
     const QString& event = fields[CsvFormat::ColumnCount - 1];
-    const qint64 msecs = time->toMSecsSinceEpoch();
+    const qint64 msecs = *time;
     if (reading.isEmpty()) {
         if (event.isEmpty())
             return false;
