@@ -139,6 +139,18 @@ void TrendWindow::buildControls(bool live) {
     followButton_ = follow;
     bar->addSpacing(12);
     bar->addWidget(follow);
+
+    // Off at first: the chart looks as it always has until asked.
+    auto* power = new QToolButton(this);
+    power->setObjectName(QStringLiteral("powerButton"));
+    power->setText(TrendChart::powerName());
+    power->setCheckable(true);
+    connect(power, &QToolButton::toggled, this, [this](bool shown) {
+        chart_->setPowerShown(shown);
+        draw();
+    });
+    bar->addSpacing(12);
+    bar->addWidget(power);
     bar->addStretch();
 
     const auto action = [this, bar](const char* objectName, const QString& text,
@@ -282,6 +294,12 @@ void TrendWindow::hover(double at, const QPoint& globalPos) {
         if (const auto p = TrendLines::nearest(history_.points(quantity), t, from_, to_))
             parts << TrendChart::quantityName(quantity) + QLatin1Char(' ') +
                          CsvFormat::numberText(p->value) + QLatin1Char(' ') + unit(quantity);
+    }
+    if (chart_->powerShown()) {
+        if (const auto p =
+                TrendLines::nearest(TrendLines::powerPoints(history_, from_, to_), t, from_, to_))
+            parts << TrendChart::powerName() + QLatin1Char(' ') + CsvFormat::numberText(p->value) +
+                         QStringLiteral(" W");
     }
     if (const auto p = TrendLines::nearest(history_.points(Quantity::Output), t, from_, to_))
         parts << TrendChart::quantityName(Quantity::Output) + QLatin1Char(' ') +

@@ -20,7 +20,8 @@ class TrendView;
 // minute to a day or everything; a wheel turn zooms and a drag pans, both
 // stop following the latest readings until "跟随" is pressed; the pointer
 // over the chart shows the time and the nearest readings. The view can be
-// saved as a picture and the history as a recording.
+// saved as a picture and the history as a recording. The measured power
+// is shown beside them on the operator's asking.
 class TrendWindow : public QWidget {
     Q_OBJECT
 public:

@@ -11,6 +11,7 @@
 #include <QAction>
 #include <QDateTimeAxis>
 #include <QLabel>
+#include <QLegendMarker>
 #include <QLineSeries>
 #include <QMenu>
 #include <QTemporaryDir>
@@ -87,6 +88,7 @@ private slots:
     void wheelZoomsAndPauses();
     void dragPansAndFollowResumes();
     void hoverShowsTheNearestReadings();
+    void powerLineShownOnAsking();
     void closingLosesNothing();
     void refreshComesByItselfOnlyWhileShown();
     void pictureHasTheWindowsSize();
@@ -280,6 +282,31 @@ void TestTrendWindow::hoverShowsTheNearestReadings() {
     QEvent leave(QEvent::Leave);
     QApplication::sendEvent(&window->view(), &leave);
     QVERIFY(bench.find<QLabel>(window, "hoverLabel")->text().isEmpty());
+}
+
+// The power line is the operator's choice, off at first: until asked the
+// chart has no power line, axis or legend entry.
+void TestTrendWindow::powerLineShownOnAsking() {
+    Bench bench;
+    bench.play(6);
+    TrendWindow* window = bench.live();
+    TrendChart& chart = window->chart();
+    const auto shown = [&] {
+        bool marker = false;
+        for (QLegendMarker* m : chart.legend()->markers())
+            marker = marker || (m->label() == TrendChart::powerName() && m->series()->isVisible());
+        return std::tuple{marker, chart.wattAxis()->isVisible(), !chart.powerRuns().isEmpty()};
+    };
+    QCOMPARE(shown(), std::tuple(false, false, false));
+    bench.find<QAbstractButton>(window, "powerButton")->click();
+    QCOMPARE(shown(), std::tuple(true, true, true));
+    // The cycle reads 12 V, then 0.5 A; from then on every reading of
+    // either brings a point.
+    const QList<QPointF> drawn = seriesPoints(chart.powerRuns());
+    QCOMPARE(drawn.first(), QPointF(readings(bench.history, Quantity::MeasuredCurrent)[0].x(), 6));
+    QCOMPARE(drawn.size(), 2 * 6 - 1);
+    bench.find<QAbstractButton>(window, "powerButton")->click();
+    QCOMPARE(shown(), std::tuple(false, false, false));
 }
 
 void TestTrendWindow::closingLosesNothing() {

@@ -83,7 +83,7 @@
     </message>
     <message>
         <location line="+1"/>
-        <location filename="../app/VelmorMain.cpp" line="+111"/>
+        <location filename="../app/VelmorMain.cpp" line="+113"/>
         <source>开</source>
         <translation>On</translation>
     </message>
@@ -268,7 +268,7 @@
 <context>
     <name>CsvReader</name>
     <message>
-        <location filename="../core/record/CsvReader.cpp" line="+106"/>
+        <location filename="../core/record/CsvReader.cpp" line="+114"/>
         <source>表头不是记录文件的表头</source>
         <translation>the first line is not the header of a recording</translation>
     </message>
@@ -921,7 +921,7 @@ recording, reconnection, trend, programmed runs, watch limits, remote control, e
 <context>
     <name>TrendChart</name>
     <message>
-        <location filename="../app/TrendChart.cpp" line="+35"/>
+        <location filename="../app/TrendChart.cpp" line="+38"/>
         <source>时间</source>
         <translation>Time</translation>
     </message>
@@ -936,12 +936,22 @@ recording, reconnection, trend, programmed runs, watch limits, remote control, e
         <translation>Current (A)</translation>
     </message>
     <message>
-        <location line="+29"/>
+        <location line="+1"/>
+        <source>功率 (W)</source>
+        <translation>Power (W)</translation>
+    </message>
+    <message>
+        <location line="+33"/>
         <source>输出关闭</source>
         <translation>Output off</translation>
     </message>
     <message>
-        <location line="+16"/>
+        <location line="+24"/>
+        <source>测量功率</source>
+        <translation>Measured power</translation>
+    </message>
+    <message>
+        <location line="+6"/>
         <source>测量电压</source>
         <translation>Measured voltage</translation>
     </message>
@@ -1004,7 +1014,7 @@ recording, reconnection, trend, programmed runs, watch limits, remote control, e
         <translation>Follow</translation>
     </message>
     <message>
-        <location line="+18"/>
+        <location line="+30"/>
         <source>保存图片…</source>
         <translation>Save picture…</translation>
     </message>
@@ -1029,7 +1039,7 @@ recording, reconnection, trend, programmed runs, watch limits, remote control, e
         <translation>No readings in the file</translation>
     </message>
     <message>
-        <location line="+126"/>
+        <location line="+132"/>
         <source>开</source>
         <translation>on</translation>
     </message>
@@ -1122,16 +1132,17 @@ recording, reconnection, trend, programmed runs, watch limits, remote control, e
 <context>
     <name>VelmorMain</name>
     <message>
-        <location filename="../app/VelmorMain.cpp" line="-254"/>
+        <location filename="../app/VelmorMain.cpp" line="-256"/>
         <source>Velmor电源监控-V3.5</source>
         <translation>Velmor Power Supply Monitor V3.5</translation>
     </message>
     <message>
-        <location line="+192"/>
+        <location line="+194"/>
         <source>指标服务未能启动：</source>
         <translation>Metrics server failed to start: </translation>
     </message>
     <message>
+        <location line="-149"/>
         <source>关闭输出的命令未能发出，输出可能仍开着</source>
         <translation>The output-off command could not be sent: the output may still be on</translation>
     </message>

@@ -27,6 +27,8 @@ public:
         const CsvRecorder& recorder;
         const WatchLimits& watch;
         EnergyMeter& meter;
+        // The output off for a script client's watchdog.
+        std::function<void()> safeState;
     };
     // Makes the services, or says why it cannot (a module that will not load).
     using Factory = std::function<std::unique_ptr<RemoteAccess>(const Parts&, QString* error)>;

@@ -81,7 +81,9 @@ void RunController::onReopened() {
 
 RemoteAccess* RunController::openRemote(QString* error) {
     if (!remote_) {
-        remote_ = remoteFactory_({link_, recorder_, automation_.watch(), meter_}, error);
+        remote_ = remoteFactory_({link_, recorder_, automation_.watch(), meter_,
+                                  [this] { automation_.enterSafeState(); }},
+                                 error);
         if (remote_)
             emit remoteOpened(remote_.get());
     }

@@ -4,7 +4,8 @@
 
 #include <QHostAddress>
 
-RemoteServices::RemoteServices(const Parts& parts) : parts_(parts), scpi_(parts.link, parts.meter) {
+RemoteServices::RemoteServices(const Parts& parts)
+    : parts_(parts), scpi_(parts.link, parts.meter, parts.safeState) {
     connect(&scpi_, &ScpiServer::clientCountChanged, this, &RemoteAccess::scpiClientCountChanged);
 }
 

@@ -33,6 +33,7 @@ const Row Rows[] = {
     {"SYSTem:VERSion", Header::SystemVersion, Forms::QueryOnly},
     {"MEASure[:SCALar]:VOLTage[:DC]", Header::MeasureVoltage, Forms::QueryOnly},
     {"MEASure[:SCALar]:CURRent[:DC]", Header::MeasureCurrent, Forms::QueryOnly},
+    {"MEASure[:SCALar]:POWer[:DC]", Header::MeasurePower, Forms::QueryOnly},
     {"FETCh[:SCALar]:VOLTage[:DC]", Header::FetchVoltage, Forms::QueryOnly},
     {"FETCh[:SCALar]:CURRent[:DC]", Header::FetchCurrent, Forms::QueryOnly},
     {"[SOURce]:VOLTage[:LEVel][:IMMediate][:AMPLitude]", Header::Voltage, Forms::Both},
@@ -48,6 +49,7 @@ const Row Rows[] = {
     {"FETCh[:SCALar]:AHOur", Header::FetchAmpHours, Forms::QueryOnly},
     {"SENSe:WHOur:RESet", Header::ResetWattHours, Forms::SettingOnly},
     {"SENSe:AHOur:RESet", Header::ResetAmpHours, Forms::SettingOnly},
+    {"SYSTem:WDOG", Header::Watchdog, Forms::Both},
 };
 
 QList<Node> nodesOf(const QString& pattern) {

@@ -20,6 +20,7 @@ enum class Header {
     SystemVersion,
     MeasureVoltage,
     MeasureCurrent,
+    MeasurePower,
     FetchVoltage,
     FetchCurrent,
     Voltage,
@@ -35,6 +36,7 @@ enum class Header {
     FetchAmpHours,
     ResetWattHours,
     ResetAmpHours,
+    Watchdog,
 };
 
 // The standard error and event codes the server reports.

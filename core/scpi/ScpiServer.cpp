@@ -5,8 +5,9 @@
 #include <QTcpServer>
 #include <QTcpSocket>
 
-ScpiServer::ScpiServer(SupplyLink& link, EnergyMeter& meter, QObject* parent)
-    : QObject(parent), link_(link), meter_(meter) {}
+ScpiServer::ScpiServer(SupplyLink& link, EnergyMeter& meter, std::function<void()> safeState,
+                       QObject* parent)
+    : QObject(parent), link_(link), meter_(meter), safeState_(std::move(safeState)) {}
 
 ScpiServer::~ScpiServer() {
     close();
@@ -63,7 +64,7 @@ void ScpiServer::accept(QTcpServer& server) {
             socket->deleteLater();
             continue;
         }
-        auto* session = new ScpiSession(link_, meter_, socket, this);
+        auto* session = new ScpiSession(link_, meter_, safeState_, socket, this);
         connect(session, &QObject::destroyed, this, [this] { setClients(clients_ - 1); });
         setClients(clients_ + 1);
     }

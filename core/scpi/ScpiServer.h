@@ -5,6 +5,8 @@
 #include <QObject>
 #include <QString>
 
+#include <functional>
+
 class EnergyMeter;
 class QTcpServer;
 class SupplyLink;
@@ -17,7 +19,9 @@ class ScpiServer : public QObject {
 public:
     static constexpr int MaxClients = 8;
 
-    ScpiServer(SupplyLink& link, EnergyMeter& meter, QObject* parent = nullptr);
+    // `safeState` switches the output off when a client's watchdog fires.
+    ScpiServer(SupplyLink& link, EnergyMeter& meter, std::function<void()> safeState,
+               QObject* parent = nullptr);
     ~ScpiServer() override;
 
     // Listens on 127.0.0.1 and ::1 (where the system has IPv6), plus the
@@ -40,6 +44,7 @@ private:
 
     SupplyLink& link_;
     EnergyMeter& meter_;
+    std::function<void()> safeState_;
     QList<QTcpServer*> servers_;
     int clients_ = 0;
 };

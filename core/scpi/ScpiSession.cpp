@@ -6,6 +6,9 @@
 
 #include <QTcpSocket>
 
+#include <cmath>
+#include <memory>
+
 namespace {
 
 using Scpi::Header;
@@ -31,10 +34,20 @@ QString valueText(const QVariant& value) {
     return asLine(value.toString());
 }
 
+QString peerName(const QTcpSocket& socket) {
+    const QHostAddress address = socket.peerAddress();
+    const QString host = address.protocol() == QAbstractSocket::IPv6Protocol
+                             ? u'[' + address.toString() + u']'
+                             : address.toString();
+    return host + u':' + QString::number(socket.peerPort());
+}
+
 } // namespace
 
-ScpiSession::ScpiSession(SupplyLink& link, EnergyMeter& meter, QTcpSocket* socket, QObject* parent)
-    : QObject(parent), link_(link), meter_(meter), socket_(socket) {
+ScpiSession::ScpiSession(SupplyLink& link, EnergyMeter& meter, std::function<void()> safeState,
+                         QTcpSocket* socket, QObject* parent)
+    : QObject(parent), link_(link), meter_(meter), socket_(socket),
+      watchdog_(link.model(), peerName(*socket), std::move(safeState)) {
     socket_->setParent(this);
     // A reply is one short line awaited by the client: send it at once.
     socket_->setSocketOption(QAbstractSocket::LowDelayOption, 1);
@@ -49,11 +62,13 @@ void ScpiSession::drop() {
     pending_.clear();
     disconnect(socket_, nullptr, this, nullptr);
     socket_->abort();
+    watchdog_.connectionLost();
     deleteLater();
 }
 
 void ScpiSession::readLines() {
     inbox_ += socket_->readAll();
+    watchdog_.heard();
     for (;;) {
         const qsizetype lf = inbox_.indexOf('\n');
         if (lf < 0 ? inbox_.size() > MaxLine : lf > MaxLine) {
@@ -157,6 +172,9 @@ void ScpiSession::run(const Scpi::Command& c) {
     case Header::MeasureCurrent:
         read(Quantity::MeasuredCurrent);
         break;
+    case Header::MeasurePower:
+        measurePower();
+        break;
     case Header::FetchVoltage:
         fetch(Quantity::MeasuredVoltage);
         break;
@@ -228,6 +246,12 @@ void ScpiSession::run(const Scpi::Command& c) {
             answer(outcome.reply);
         break;
     }
+    case Header::Watchdog:
+        if (c.query)
+            answer(QString::number(watchdog_.seconds()));
+        else
+            setWatchdog(c.argument);
+        break;
     }
 }
 
@@ -237,6 +261,16 @@ void ScpiSession::fetch(Quantity quantity) {
         answer(NumberText::plainDecimal(*value));
     else
         pushError(Scpi::DataStale);
+}
+
+void ScpiSession::setWatchdog(const QString& argument) {
+    const std::optional<double> seconds = Scpi::number(argument);
+    if (!seconds)
+        pushError(Scpi::DataTypeError);
+    else if (*seconds != std::floor(*seconds))
+        pushError(Scpi::IllegalParameterValue);
+    else if (qAbs(*seconds) > ScpiWatchdog::Longest || !watchdog_.arm(int(*seconds)))
+        pushError(Scpi::DataOutOfRange);
 }
 
 void ScpiSession::read(Quantity quantity) {
@@ -253,6 +287,37 @@ void ScpiSession::read(Quantity quantity) {
             pushError(Scpi::HardwareError);
         resumed();
     });
+    if (!queued) {
+        waiting_ = false;
+        pushError(Scpi::QueueOverflow);
+    }
+}
+
+void ScpiSession::measurePower() {
+    if (!link_.MSComm().PortOpen()) {
+        pushError(Scpi::HardwareError);
+        return;
+    }
+    // Both queued at once, so that no other client's request comes between
+    // the two readings. A failed voltage still lets the current go out (the
+    // line stays in step) but the client gets one error, as for a MEAS query.
+    auto volts = std::make_shared<std::optional<double>>();
+    waiting_ = true;
+    using Status = ClientQueue::Result::Status;
+    const bool queued =
+        link_.clients().read(this, Quantity::MeasuredVoltage,
+                             [volts](const ClientQueue::Result& r) {
+                                 if (r.status == Status::Done)
+                                     *volts = r.value.toDouble();
+                             }) &&
+        link_.clients().read(this, Quantity::MeasuredCurrent,
+                             [this, volts](const ClientQueue::Result& r) {
+                                 if (r.status == Status::Done && *volts)
+                                     answer(NumberText::plainDecimal(**volts * r.value.toDouble()));
+                                 else
+                                     pushError(Scpi::HardwareError);
+                                 resumed();
+                             });
     if (!queued) {
         waiting_ = false;
         pushError(Scpi::QueueOverflow);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "ScpiParser.h"
+#include "ScpiWatchdog.h"
 #include "supply/SupplyModel.h"
 
 #include <QByteArray>
@@ -30,8 +31,9 @@ public:
     static constexpr qint64 MaxUnread = 64 * 1024;
 
     // Takes the socket over; the session deletes itself when it closes.
-    ScpiSession(SupplyLink& link, EnergyMeter& meter, QTcpSocket* socket,
-                QObject* parent = nullptr);
+    // `safeState` switches the output off when the client's watchdog fires.
+    ScpiSession(SupplyLink& link, EnergyMeter& meter, std::function<void()> safeState,
+                QTcpSocket* socket, QObject* parent = nullptr);
 
 private:
     struct Pending {
@@ -45,11 +47,15 @@ private:
     // waiting for it.
     void run(const Scpi::Command& command);
     void read(Quantity quantity);
+    // A fresh voltage and a fresh current, asked for back to back, and their
+    // product.
+    void measurePower();
     void setNumber(int setpoint, const QString& argument);
     // Runs one of the operator's commands when the line is free; `sent`
     // tells whether it went out.
     void command(std::function<bool()> send);
     void fetch(Quantity quantity);
+    void setWatchdog(const QString& argument);
     void answer(const QString& text);
     void pushError(int code);
     void resumed();
@@ -59,6 +65,7 @@ private:
     SupplyLink& link_;
     EnergyMeter& meter_;
     QTcpSocket* socket_;
+    ScpiWatchdog watchdog_;
     QByteArray inbox_;
     std::deque<Pending> pending_;
     std::deque<int> errors_;

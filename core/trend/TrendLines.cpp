@@ -205,8 +205,43 @@ TrendLines::Axis TrendLines::roundAxis(double low, double high) {
     return {bottom, top, int(std::lround((top - bottom) / step)) + 1};
 }
 
+std::deque<Point> TrendLines::powerPoints(const ReadingHistory& history, qint64 from, qint64 to) {
+    const auto& volts = history.points(Quantity::MeasuredVoltage);
+    const auto& amps = history.points(Quantity::MeasuredCurrent);
+    // Two readings of each before the view, so that a power stands before
+    // it and the line enters the view; one after, so that it leaves it.
+    const auto bounds = [from, to](const std::deque<Point>& points) {
+        const auto byTime = [](const Point& p, qint64 t) { return p.msecs < t; };
+        const auto beforeTime = [](qint64 t, const Point& p) { return t < p.msecs; };
+        const auto lo = std::lower_bound(points.begin(), points.end(), from, byTime);
+        const auto hi = std::upper_bound(points.begin(), points.end(), to, beforeTime);
+        return std::pair{size_t(std::max<ptrdiff_t>(lo - points.begin() - 2, 0)),
+                         std::min(size_t(hi - points.begin()) + 1, points.size())};
+    };
+    auto [i, iEnd] = bounds(volts);
+    auto [j, jEnd] = bounds(amps);
+    const auto& events = history.events();
+    auto event = events.begin();
+    std::optional<double> v;
+    std::optional<double> a;
+    std::deque<Point> power;
+    while (i < iEnd || j < jEnd) {
+        const bool isVolts = j >= jEnd || (i < iEnd && volts[i].msecs <= amps[j].msecs);
+        const Point& p = isVolts ? volts[i++] : amps[j++];
+        // A reading of the same millisecond as an event came before it.
+        for (; event != events.end() && event->msecs < p.msecs; ++event) {
+            v.reset();
+            a.reset();
+        }
+        (isVolts ? v : a) = p.value;
+        if (v && a)
+            power.push_back({p.msecs, *v * *a});
+    }
+    return power;
+}
+
 TrendLines::Frame TrendLines::frame(const ReadingHistory& history, qint64 from, qint64 to,
-                                    int columns) {
+                                    int columns, bool withPower) {
     Frame frame;
     std::optional<double> low[2];
     std::optional<double> high[2];
@@ -224,6 +259,16 @@ TrendLines::Frame TrendLines::frame(const ReadingHistory& history, qint64 from, 
     frame.outputOff = offBoxes(history, from, to);
     frame.volts = fitted(low[0], high[0]);
     frame.amps = fitted(low[1], high[1]);
+    if (withPower) {
+        const std::deque<Point> power = powerPoints(history, from, to);
+        std::optional<double> least;
+        std::optional<double> most;
+        for (const Run& run : runsInView(power, history.events(), history.lastMsecs(), from, to)) {
+            frame.power << thin(throughReadings(power, run), double(from), double(to), columns);
+            extend(frame.power.back(), double(from), double(to), least, most);
+        }
+        frame.watts = fitted(least, most);
+    }
     return frame;
 }
 

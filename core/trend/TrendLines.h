@@ -52,11 +52,23 @@ public:
         QList<QPointF> outputOff;
         Axis volts;
         Axis amps;
+        // Measured power, one line per run; empty unless asked for.
+        QList<QList<QPointF>> power;
+        Axis watts;
     };
 
     // Everything shown of the history between the two times (ms since the
-    // epoch) on a plot the given number of pixel columns wide.
-    static Frame frame(const ReadingHistory& history, qint64 from, qint64 to, int columns);
+    // epoch) on a plot the given number of pixel columns wide, with the
+    // measured power when asked for.
+    static Frame frame(const ReadingHistory& history, qint64 from, qint64 to, int columns,
+                       bool withPower = false);
+
+    // The measured power around [from, to]: at each reading of the measured
+    // voltage or current, its product with the latest reading of the other
+    // quantity in force with it. A link event ends what is in force, so a
+    // power is never made of readings from two sides of one.
+    static std::deque<ReadingHistory::Point> powerPoints(const ReadingHistory& history, qint64 from,
+                                                         qint64 to);
 
     // The runs of readings that bear on [from, to]: those inside and the
     // nearest one on either side, so that lines enter and leave the view.

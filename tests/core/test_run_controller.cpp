@@ -114,6 +114,8 @@ private slots:
     void metricsPageAfterAPollingCycle();
     void networkSideMadeOnFirstUseOnly();
     void meterIntegratesASimulatedLoad();
+    void scriptWatchdog_data();
+    void scriptWatchdog();
 };
 
 void TestRunController::launchOrderWhenThePortStaysAway_data() {
@@ -390,6 +392,58 @@ void TestRunController::meterIntegratesASimulatedLoad() {
     QVERIFY(meter.outputOnSeconds() > 0.5);
     QCOMPARE(meter.joules(), 2.5 * meter.outputOnSeconds());
     QCOMPARE(meter.coulombs(), 0.5 * meter.outputOnSeconds());
+}
+
+void TestRunController::scriptWatchdog_data() {
+    QTest::addColumn<QByteArray>("lines");
+    QTest::addColumn<QByteArray>("reply");
+    QTest::addColumn<int>("pings");
+    QTest::addColumn<bool>("hangUp");
+    QTest::addColumn<bool>("switchedOff");
+    QTest::newRow("silent") << QByteArray("SYST:WDOG 1;WDOG?") << QByteArray("1") << 0 << false
+                            << true;
+    QTest::newRow("talking") << QByteArray("SYST:WDOG 1;WDOG?") << QByteArray("1") << 8 << false
+                             << true;
+    QTest::newRow("dropped") << QByteArray("SYST:WDOG 3600;WDOG?") << QByteArray("3600") << 0
+                             << true << true;
+    QTest::newRow("disarmed") << QByteArray("SYST:WDOG 1;WDOG 0;WDOG?") << QByteArray("0") << 0
+                              << true << false;
+    QTest::newRow("refused") << QByteArray("SYST:WDOG 3601;WDOG -1;WDOG?;ERR?;ERR?")
+                             << QByteArray("0;-222,\"Data out of range\";-222,\"Data out of "
+                                           "range\"")
+                             << 0 << true << false;
+}
+
+// An armed watchdog takes the output off through the run's safe state once
+// its client is silent for its time or gone, and only then.
+void TestRunController::scriptWatchdog() {
+    QFETCH(QByteArray, lines);
+    QFETCH(QByteArray, reply);
+    QFETCH(int, pings);
+    QFETCH(bool, hangUp);
+    QFETCH(bool, switchedOff);
+    ScriptedRun run;
+    run.controller.switchPort(RunController::requestFor(launchOn("COM3", false, false)));
+    QString error;
+    QVERIFY(run.controller.openRemote(&error)->listenScpi(0, {}, &error));
+    QSignalSpy notes(&run.controller.link().model(), &SupplyModel::noted);
+    QTcpSocket client;
+    client.connectToHost(QHostAddress::LocalHost, run.controller.remote()->scpiPort());
+    client.write(lines + '\n');
+    QTRY_VERIFY(client.canReadLine());
+    QCOMPARE(client.readLine().trimmed(), reply);
+    const auto offSent = [&] { return run.comm->written().contains("OUTP 0CR"); };
+    for (int k = 0; k < pings; ++k, QTest::qWait(300)) {
+        client.write("*OPC?\n");
+        QVERIFY(!offSent());
+    }
+    if (hangUp)
+        client.abort();
+    QTest::qWait(switchedOff ? 0 : 1500);
+    QTRY_COMPARE_WITH_TIMEOUT(offSent(), switchedOff, 3000);
+    QCOMPARE(notes.count(), int(switchedOff));
+    if (switchedOff)
+        QVERIFY(notes[0][0].toString().startsWith("script watchdog of client 127.0.0.1:"));
 }
 
 QTEST_GUILESS_MAIN(TestRunController)

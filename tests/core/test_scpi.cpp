@@ -41,7 +41,7 @@ QString error(int code) {
 struct Served {
     Served()
         : comm(new ScriptedSerialControl), link(std::unique_ptr<SerialControl>(comm)),
-          supply(*comm), meter(link.model()), server(link, meter) {
+          supply(*comm), meter(link.model()), server(link, meter, {}) {
         link.portSession().toggle({"COM3", 3, "9600", "NONE", "8", "1", {}});
         link.rating().setVoltageRatingText(QStringLiteral("30  V"));
         link.rating().applyVoltageRating();
@@ -88,6 +88,7 @@ private slots:
     void conversations_data();
     void conversations();
     void meterWithoutWireTraffic();
+    void measuredPowerFailsAsAReadingDoes();
     void boundsOnWhatAClientSends();
     void clientsAreCountedAndBounded();
 };
@@ -186,6 +187,9 @@ void TestScpi::conversations_data() {
     QTest::newRow("readings in plain decimal, one line per line")
         << QByteArray("MEAS:VOLT?;CURR?\n") << QStringList{"12;0.85"}
         << "MEASure:SCALar:VOLTage:DC?CRMEASure:SCALar:CURRent:DC?CR";
+    QTest::newRow("power from a fresh voltage and current")
+        << QByteArray("MEAS:POW?\n") << QStringList{"10.2"}
+        << "MEASure:SCALar:VOLTage:DC?CRMEASure:SCALar:CURRent:DC?CR";
     QTest::newRow("a setting, then its read-back")
         << QByteArray("VOLT 5.50;VOLT?\n") << QStringList{"12.5"}
         << "VOLTage:LEVel 5.5CRVOLTage:LEVel?CR";
@@ -234,6 +238,17 @@ void TestScpi::meterWithoutWireTraffic() {
     QCOMPARE(served.converse(*client, "FETC:POW?;WHO?;AHO?\n", 1), QStringList{"6;0.015;0.00125"});
     QCOMPARE(served.converse(*client, "SENS:AHO:RES;:FETC:WHO?;AHO?\n", 1), QStringList{"0;0"});
     QCOMPARE(served.comm->takeWritten(), QString());
+}
+
+// Either reading of MEAS:POW? failing fails it as a failed MEAS query.
+void TestScpi::measuredPowerFailsAsAReadingDoes() {
+    for (const char* silent : {"MEASure:SCALar:VOLTage:DC?CR", "MEASure:SCALar:CURRent:DC?CR"}) {
+        Served served;
+        served.supply.replies.remove(silent);
+        const auto client = served.connectClient();
+        QCOMPARE(served.converse(*client, "MEAS:POW?\nSYST:ERR?\n", 1),
+                 QStringList{"-240,\"Hardware error\""});
+    }
 }
 
 void TestScpi::boundsOnWhatAClientSends() {

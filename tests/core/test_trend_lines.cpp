@@ -50,6 +50,8 @@ private slots:
     void axesFitTheReadingsInView();
     void aDayInViewKeepsOnlyReadingsAndTheirExtremes();
     void forgedRecordingStaysDrawable();
+    void powerFromReadingsInForce_data();
+    void powerFromReadingsInForce();
 };
 
 void TestTrendLines::linesBreakAtLinkEvents() {
@@ -189,6 +191,41 @@ void TestTrendLines::forgedRecordingStaysDrawable() {
         QVERIFY(std::isfinite(axis.low) && std::isfinite(axis.high));
         QVERIFY(axis.low < axis.high);
     }
+}
+
+void TestTrendLines::powerFromReadingsInForce_data() {
+    // Readings as (ms, value); events at their ms; power as (ms, watts).
+    QTest::addColumn<QList<QPointF>>("volts");
+    QTest::addColumn<QList<QPointF>>("amps");
+    QTest::addColumn<QList<qint64>>("events");
+    QTest::addColumn<QList<QPointF>>("power");
+    QTest::newRow("each new reading with the other's latest, once both are read")
+        << QList<QPointF>{{0, 10}, {1000, 12}} << QList<QPointF>{{0, -2}, {0, 0.5}, {1500, 1}}
+        << QList<qint64>{} << QList<QPointF>{{0, -20}, {0, 5}, {1000, 6}, {1500, 12}};
+    QTest::newRow("nothing across a link event")
+        << QList<QPointF>{{0, 10}, {1000, 5}} << QList<QPointF>{{500, 1}, {1500, 2}}
+        << QList<qint64>{700} << QList<QPointF>{{500, 10}, {1500, 10}};
+    QTest::newRow("a reading at the event's millisecond came before it")
+        << QList<QPointF>{{0, 2}, {900, 4}} << QList<QPointF>{{700, 3}} << QList<qint64>{700}
+        << QList<QPointF>{{700, 6}};
+}
+
+void TestTrendLines::powerFromReadingsInForce() {
+    QFETCH(QList<QPointF>, volts);
+    QFETCH(QList<QPointF>, amps);
+    QFETCH(QList<qint64>, events);
+    QFETCH(QList<QPointF>, power);
+    ReadingHistory history;
+    for (const auto& [quantity, points] :
+         {std::pair{Quantity::MeasuredVoltage, volts}, {Quantity::MeasuredCurrent, amps}})
+        for (const QPointF& p : points)
+            history.addPoint(quantity, qint64(p.x()), p.y());
+    for (qint64 at : events)
+        history.addEvent(at, QStringLiteral("port lost"));
+    QList<QPointF> got;
+    for (const ReadingHistory::Point& p : TrendLines::powerPoints(history, 0, 2000))
+        got << QPointF(double(p.msecs), p.value);
+    QCOMPARE(got, power);
 }
 
 QTEST_GUILESS_MAIN(TestTrendLines)
