@@ -256,7 +256,10 @@ private:
         const char* op = std::strchr(Operations, byte());
         const char c = op && *op ? *op : Operations[data_[at_ - 1] % (sizeof Operations - 1)];
         apply(c);
-        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        // A session that closed goes once the event loop has it back, not
+        // inside a yield while its own call may be under way.
+        if (yields_ == 0)
+            QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         checkReplies();
         checkBounds();
     }
@@ -326,8 +329,10 @@ private:
     void yield() {
         if (at_ < size_ && data_[at_] == '~') {
             ++at_;
+            ++yields_;
             if (at_ < size_)
                 step();
+            --yields_;
         }
     }
 
@@ -517,6 +522,7 @@ private:
     const std::uint8_t* data_;
     std::size_t size_;
     std::size_t at_ = 0;
+    int yields_ = 0;
     ScriptedSerialControl* comm_;
     RunController controller_;
     qint64 now_ = 0;
