@@ -14,7 +14,7 @@
 //     never another's; a query that failed leaves its answer out;
 //   - a session's line buffer, command queue, error queue and unread replies
 //     stay within their bounds, the arbiter's clients waiting and commands
-//     held within theirs, the serial control's input within its own;
+//     held and the decoder's buffer within theirs;
 //   - once the supply answers everything on time, no session is left
 //     waiting for the line.
 //
@@ -53,6 +53,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <cstdlib>
 #include <cstring>
 #include <deque>
 #include <memory>
@@ -94,11 +95,29 @@ const std::vector<Known>& knownQueries() {
     return table;
 }
 
-QString valueOf(const char* query) {
+// A garbled answer of the supply's, different for every query: a text
+// reading that takes it shows whose it was.
+QByteArray garbled(const QByteArray& query) {
+    const std::vector<Known>& table = knownQueries();
+    const auto row = std::find_if(table.begin(), table.end(),
+                                  [&query](const Known& known) { return known.query == query; });
+    return "#?" + QByteArray::number(row - table.begin()) + "\r\n";
+}
+
+const Known& known(const char* query) {
     for (const Known& known : knownQueries())
         if (known.query == query)
-            return known.value;
-    return {};
+            return known;
+    std::abort();
+}
+
+// A text reading is the supply's answer, or what came of it before its
+// time ran out, or that with the answer garbled after it.
+bool textAnswers(const Known& known, const QString& item) {
+    const QString garble = QString::fromLatin1(garbled(known.query)).chopped(2);
+    const QStringView taken =
+        item.endsWith(garble) ? QStringView(item).chopped(garble.size()) : QStringView(item);
+    return !item.isEmpty() && known.value.startsWith(taken);
 }
 
 // What a client may read in answer to a query of the header's.
@@ -106,29 +125,29 @@ bool answers(Scpi::Header header, const QString& item) {
     using H = Scpi::Header;
     switch (header) {
     case H::Identify:
-        return item == valueOf("*IDN?CR");
+        return textAnswers(known("*IDN?CR"), item);
     case H::SystemVersion:
-        return item == valueOf("SYST:VERS?CR");
+        return textAnswers(known("SYST:VERS?CR"), item);
     case H::MeasureVoltage:
     case H::FetchVoltage:
-        return item == valueOf("MEASure:SCALar:VOLTage:DC?CR");
+        return item == known("MEASure:SCALar:VOLTage:DC?CR").value;
     case H::MeasureCurrent:
     case H::FetchCurrent:
-        return item == valueOf("MEASure:SCALar:CURRent:DC?CR");
+        return item == known("MEASure:SCALar:CURRent:DC?CR").value;
     case H::Voltage:
-        return item == valueOf("VOLTage:LEVel?CR");
+        return item == known("VOLTage:LEVel?CR").value;
     case H::Current:
-        return item == valueOf("CURRent:LEVel?CR");
+        return item == known("CURRent:LEVel?CR").value;
     case H::VoltageProtection:
-        return item == valueOf("VOLTage:PROTection:LEVel?CR");
+        return item == known("VOLTage:PROTection:LEVel?CR").value;
     case H::CurrentProtection:
-        return item == valueOf("CURRent:PROTection:LEVel?CR");
+        return item == known("CURRent:PROTection:LEVel?CR").value;
     case H::Output:
-        return item == valueOf("OUTPut:STATe?CR");
+        return item == known("OUTPut:STATe?CR").value;
     case H::Mode:
-        return item == valueOf("SOUR:MODE?CR");
+        return item == known("SOUR:MODE?CR").value;
     case H::Channel:
-        return item == valueOf("APPL?CR");
+        return item == known("APPL?CR").value;
     case H::OperationComplete:
         return item == QStringLiteral("1");
     case H::SystemError:
@@ -211,6 +230,84 @@ private:
     qint64 unread_ = 0;
 };
 
+// The supply behind the scripted control: it answers in order, each query
+// with its known answer, within LatestAnswerMs or never.
+class Supply {
+public:
+    explicit Supply(ScriptedSerialControl& comm) : comm_(comm) {}
+
+    void heard(const QByteArray& bytes, qint64 now) {
+        for (const Known& known : knownQueries())
+            if (bytes == known.query)
+                answers_.push_back({known.answer, garbled(known.query), now});
+    }
+    bool idle() const { return answers_.empty(); }
+    // The oldest answer whole (`bytes` < 0) or its first bytes.
+    void answer(int bytes) {
+        if (answers_.empty())
+            return;
+        QByteArray& text = answers_.front().text;
+        const QByteArray sent = bytes < 0 ? text : text.left(bytes);
+        text.remove(0, sent.size());
+        if (text.isEmpty())
+            answers_.pop_front();
+        comm_.receive(sent);
+    }
+    void garble() {
+        if (answers_.empty())
+            return;
+        const QByteArray text = answers_.front().garbled;
+        answers_.pop_front();
+        comm_.receive(text);
+    }
+    void never() {
+        if (!answers_.empty())
+            answers_.pop_front();
+    }
+    void timePassed(qint64 now) {
+        while (!answers_.empty() && now - answers_.front().asked > LatestAnswerMs)
+            answers_.pop_front();
+    }
+    void lost() { answers_.clear(); }
+
+private:
+    struct Answer {
+        QByteArray text;
+        QByteArray garbled;
+        qint64 asked;
+    };
+
+    ScriptedSerialControl& comm_;
+    std::deque<Answer> answers_;
+};
+
+bool withinLimits(const SetpointLimits& limits, const QString& setpoint, double value) {
+    if (setpoint == QStringLiteral("VOLTage"))
+        return limits.CVSetValueMin <= value && value <= limits.CVSetValueMax;
+    if (setpoint == QStringLiteral("CURRent"))
+        return limits.CCSetValueMin <= value && value <= limits.CCSetValueMax;
+    if (setpoint == QStringLiteral("VOLTage:PROTection"))
+        return limits.OVPSetValueMin <= value && value <= limits.OVPSetValueMax;
+    return limits.OCPSetValueMin <= value && value <= limits.OCPSetValueMax;
+}
+
+// The supply's queries and commands, and settings in a number's plain form
+// within the limits in force.
+bool inVocabulary(const QByteArray& bytes, const SetpointLimits& limits) {
+    static const QRegularExpression fixed(QStringLiteral(
+        R"(^((MEASure:SCALar:(VOLTage|CURRent):DC\?|(VOLTage|CURRent)(:PROTection)?:LEVel\?|)"
+        R"(OUTPut:STATe\?|SOUR:MODE\?|APPL\?|SYST:VERS\?|\*IDN\?|OUTP [01]|SOUR:MODE [0-2]|)"
+        R"(APPL [12]|OUTPut:PROTection:CLEar)CR)?$)"));
+    static const QRegularExpression setting(
+        QStringLiteral(R"(^((VOLTage|CURRent)(:PROTection)?):LEVel (.*)CR$)"));
+    const QString text = QString::fromLatin1(bytes);
+    if (fixed.match(text).hasMatch())
+        return true;
+    const QRegularExpressionMatch match = setting.match(text);
+    return match.hasMatch() && isPlainDecimalForm(match.capturedView(4)) &&
+           withinLimits(limits, match.captured(1), match.captured(4).toDouble());
+}
+
 struct Client {
     QPointer<MemorySocket> socket;
     QPointer<ScpiSession> session;
@@ -224,7 +321,7 @@ class Bench {
 public:
     Bench(const std::uint8_t* data, std::size_t size)
         : data_(data), size_(size), comm_(new ScriptedSerialControl),
-          controller_(std::unique_ptr<SerialControl>(comm_), {}, nullptr, 0) {
+          controller_(std::unique_ptr<SerialControl>(comm_), {}, nullptr, 0), supply_(*comm_) {
         link().line().setClock([this] { return now_; });
         link().eventYield().replace([this] { yield(); });
         comm_->onWrite = [this](const QByteArray& bytes) { written(bytes); };
@@ -299,22 +396,21 @@ private:
             passTime(byte() * 10);
             break;
         case 'a':
-            answer(-1);
+            supply_.answer(-1);
             break;
         case 'h':
-            answer(byte());
+            supply_.answer(byte());
             break;
         case 'g':
-            garble();
+            supply_.garble();
             break;
         case 'n':
-            if (!answers_.empty())
-                answers_.pop_front();
+            supply_.never();
             break;
         case 'l':
             if (link().MSComm().PortOpen())
                 comm_->vanish();
-            answers_.clear();
+            supply_.lost();
             break;
         case 'o':
             // The reconnection's timer (no interval here) tries once.
@@ -339,7 +435,8 @@ private:
     QByteArray line() {
         const auto* begin = reinterpret_cast<const char*>(data_) + at_;
         const void* lf = std::memchr(begin, '\n', size_ - at_);
-        const std::size_t n = lf ? std::size_t(static_cast<const char*>(lf) - begin) + 1 : size_ - at_;
+        const std::size_t n =
+            lf ? std::size_t(static_cast<const char*>(lf) - begin) + 1 : size_ - at_;
         at_ += n;
         return QByteArray(begin, qsizetype(n));
     }
@@ -377,28 +474,8 @@ private:
 
     void passTime(qint64 ms) {
         now_ += ms;
-        while (!answers_.empty() && now_ - answers_.front().asked > LatestAnswerMs)
-            answers_.pop_front();
+        supply_.timePassed(now_);
         link().line().checkTime();
-    }
-
-    // The oldest answer whole (`bytes` < 0) or its first bytes.
-    void answer(int bytes) {
-        if (answers_.empty())
-            return;
-        QByteArray& text = answers_.front().text;
-        const QByteArray sent = bytes < 0 ? text : text.left(bytes);
-        text.remove(0, sent.size());
-        if (text.isEmpty())
-            answers_.pop_front();
-        comm_->receive(sent);
-    }
-
-    void garble() {
-        if (answers_.empty())
-            return;
-        answers_.pop_front();
-        comm_->receive("#?x\r\n");
     }
 
     // Once the supply answers everything on time, every session gets the
@@ -408,8 +485,8 @@ private:
             passTime(DrainStepMs);
             if (i % (PollingCycle::IntervalMs / DrainStepMs) == 0 && link().polling().isPolling())
                 link().polling().SysTickTimer_Timer();
-            while (!answers_.empty())
-                answer(-1);
+            while (!supply_.idle())
+                supply_.answer(-1);
             checkReplies();
             checkBounds();
         }
@@ -423,45 +500,17 @@ private:
         for (const Client& client : clients_)
             if (client.session && client.session->fill().waiting)
                 return false;
-        return answers_.empty();
+        return supply_.idle();
     }
 
     void written(const QByteArray& bytes) {
-        if (!inVocabulary(bytes))
+        if (!inVocabulary(bytes, link().rating().limits()))
             violated("every line written is in the supply's vocabulary",
                      QString::fromLatin1(bytes.toPercentEncoding(" :?*+")));
         if (link().line().state() == LineArbiter::State::ClientReply)
             violated("nothing written between a client's query and its reply",
                      QString::fromLatin1(bytes));
-        for (const Known& known : knownQueries())
-            if (bytes == known.query)
-                answers_.push_back({known.answer, now_});
-    }
-
-    bool inVocabulary(const QByteArray& bytes) {
-        static const QRegularExpression fixed(QStringLiteral(
-            R"(^((MEASure:SCALar:(VOLTage|CURRent):DC\?|(VOLTage|CURRent)(:PROTection)?:LEVel\?|)"
-            R"(OUTPut:STATe\?|SOUR:MODE\?|APPL\?|SYST:VERS\?|\*IDN\?|OUTP [01]|SOUR:MODE [0-2]|)"
-            R"(APPL [12]|OUTPut:PROTection:CLEar)CR)?$)"));
-        static const QRegularExpression setting(
-            QStringLiteral(R"(^((VOLTage|CURRent)(:PROTection)?):LEVel (.*)CR$)"));
-        const QString text = QString::fromLatin1(bytes);
-        if (fixed.match(text).hasMatch())
-            return true;
-        const QRegularExpressionMatch match = setting.match(text);
-        return match.hasMatch() && isPlainDecimalForm(match.capturedView(4)) &&
-               withinLimits(match.captured(1), match.captured(4).toDouble());
-    }
-
-    bool withinLimits(const QString& setpoint, double value) {
-        const SetpointLimits& limits = link().rating().limits();
-        if (setpoint == QStringLiteral("VOLTage"))
-            return limits.CVSetValueMin <= value && value <= limits.CVSetValueMax;
-        if (setpoint == QStringLiteral("CURRent"))
-            return limits.CCSetValueMin <= value && value <= limits.CCSetValueMax;
-        if (setpoint == QStringLiteral("VOLTage:PROTection"))
-            return limits.OVPSetValueMin <= value && value <= limits.OVPSetValueMax;
-        return limits.OCPSetValueMin <= value && value <= limits.OCPSetValueMax;
+        supply_.heard(bytes, now_);
     }
 
     void checkReplies() {
@@ -503,21 +552,16 @@ private:
                              .arg(client.socket->bytesToWrite()));
         }
         LineArbiter& line = link().line();
+        const qsizetype undecoded = link().decoder().pending().size();
         // A waiting polling tick is held beside the panel's commands.
         if (line.clientsWaiting() > LineArbiter::MaxClientWaiting ||
-            line.panelHeld() > LineArbiter::MaxHeld + 1 ||
-            comm_->pendingBytes() > SerialControl::MaxPending)
+            line.panelHeld() > LineArbiter::MaxHeld + 1 || undecoded > ReplyDecoder::MaxBuffer)
             violated("the line's queues within their bounds",
-                     QStringLiteral("clients %1, held %2, input %3")
+                     QStringLiteral("clients %1, held %2, undecoded %3")
                          .arg(line.clientsWaiting())
                          .arg(line.panelHeld())
-                         .arg(comm_->pendingBytes()));
+                         .arg(undecoded));
     }
-
-    struct Answer {
-        QByteArray text;
-        qint64 asked;
-    };
 
     const std::uint8_t* data_;
     std::size_t size_;
@@ -526,8 +570,8 @@ private:
     ScriptedSerialControl* comm_;
     RunController controller_;
     qint64 now_ = 0;
+    Supply supply_;
     Client clients_[Clients];
-    std::deque<Answer> answers_;
 };
 
 } // namespace
