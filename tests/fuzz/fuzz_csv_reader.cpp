@@ -66,11 +66,10 @@ void onFree(const volatile void* pointer) {
         heap.current -= qint64(__sanitizer_get_allocated_size(pointer));
 }
 
-QByteArray fileOf(const std::uint8_t* data, std::size_t size) {
+FileLayout layoutOf(const std::uint8_t* data, std::size_t size) {
     const bool header = size >= HeaderSize && (data[4] & 1);
-    return fileOf(data, size,
-                  {HeaderSize, true, MaxFileBytes,
-                   header ? CsvFormat::header().toUtf8() + '\n' : QByteArray()});
+    return {HeaderSize, true, MaxFileBytes,
+            header ? CsvFormat::header().toUtf8() + '\n' : QByteArray()};
 }
 
 CsvReader::Result readMeasured(const QByteArray& file) {
@@ -167,7 +166,7 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    const QByteArray file = fileOf(data, size);
+    const QByteArray file = fileOf(data, size, layoutOf(data, size));
     const CsvReader::Result result = readMeasured(file);
     const QList<QByteArray> lines = linesOf(file);
     QByteArray first = lines.isEmpty() ? QByteArray() : withoutCr(lines.first());

@@ -33,10 +33,8 @@ using Kind = ProgramFile::Problem::Kind;
 
 constexpr std::size_t HeaderSize = 3;
 
-QByteArray fileOf(const std::uint8_t* data, std::size_t size) {
-    // One piece beyond the size bound is as good as a thousand.
-    return fileOf(data, size, {HeaderSize, false, ProgramFile::MaxBytes, {}});
-}
+// One piece beyond the size bound is as good as a thousand.
+const FileLayout Layout{HeaderSize, false, ProgramFile::MaxBytes, {}};
 
 bool isUtf8(const QByteArray& bytes) {
     // Qt's reader puts a replacement character for every malformed sequence;
@@ -142,7 +140,7 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    const QByteArray file = fileOf(data, size);
+    const QByteArray file = fileOf(data, size, Layout);
     const ProgramFile::Result result = ProgramFile::parse(file);
     if (result.problem.has_value() == !result.steps.empty())
         violated("accepted whole or refused", described(result));
