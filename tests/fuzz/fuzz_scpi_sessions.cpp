@@ -2,16 +2,19 @@
 // a run controller on the scripted serial control: three clients send
 // arbitrary bytes in arbitrary pieces and vanish, among polling ticks, time
 // passing, a supply that answers on time, in pieces, garbled or never, and a
-// line that is lost and reopened. The supply answers every quantity with a
-// value of its own, so that a reply handed to the wrong asker shows. Besides
-// what the sanitizers catch, every input is held to:
+// line that is lost and reopened. The sessions talk over in-memory sockets.
+// The supply answers every quantity with a value of its own, so that a reply
+// handed to the wrong asker shows. Besides what the sanitizers catch, every
+// input is held to:
 //   - every line written to the supply is in its vocabulary: its queries,
 //     its commands, and settings in a number's plain form within the limits
 //     in force; nothing is written between a client's query and its reply;
 //   - every reply line a client gets answers one of the lines it sent, in
 //     order: each answer is the value of the quantity that line asked for
 //     (or the meter's number, "1" for *OPC?, an error text for SYST:ERR?),
-//     never another's; a query that failed leaves its answer out;
+//     never another's; a query that failed leaves its answer out; an
+//     identity or version text may be the supply's answer cut short by its
+//     time-out, or garbled by the supply, but never another query's garble;
 //   - a session's line buffer, command queue, error queue and unread replies
 //     stay within their bounds, the arbiter's clients waiting and commands
 //     held and the decoder's buffer within theirs;
