@@ -31,6 +31,9 @@
 //   'r'          every client reads the replies waiting for it
 //   't'          a polling tick (while polling)
 //   'P'          polling switched on or off (while the port is open)
+//   'v'          the operator sets the voltage
+//   'f'          an output-off is owed (a programmed run stopped, an output
+//                timer ran out): it goes ahead of every client
 //   'w' [n]      n times 10 ms pass
 //   'a'          the supply answers its oldest unanswered query
 //   'h' [n]      the supply sends the first n bytes of that answer only
@@ -72,7 +75,7 @@ constexpr qint64 LatestAnswerMs = LineArbiter::LatestReplyMs - 1;
 constexpr int MaxRepeats = 16;
 constexpr qint64 DrainStepMs = 100;
 constexpr int DrainSteps = 20 * LineArbiter::LatestReplyMs / DrainStepMs;
-const char Operations[] = "012345xyzrtPwahgnlo~";
+const char Operations[] = "012345xyzrtPvfwahgnlo~";
 
 // Every query the supply knows, its answer and what a client reads of it.
 struct Known {
@@ -394,6 +397,12 @@ private:
         case 'P':
             if (link().MSComm().PortOpen())
                 controller_.togglePolling();
+            break;
+        case 'v':
+            link().setpoints().send(SetpointCommands::Setpoint::Voltage, QStringLiteral("12.5"));
+            break;
+        case 'f':
+            (void)link().switches().switchOffNow();
             break;
         case 'w':
             passTime(byte() * 10);
