@@ -35,6 +35,18 @@ public:
     ScpiSession(SupplyLink& link, EnergyMeter& meter, std::function<void()> safeState,
                 QTcpSocket* socket, QObject* parent = nullptr);
 
+    // How full the bounded buffers are, and whether a command waits for the
+    // line: what a test checks the bounds and the progress against.
+    struct Fill {
+        qsizetype inbox = 0;
+        qsizetype pending = 0;
+        qsizetype errors = 0;
+        bool waiting = false;
+    };
+    Fill fill() const {
+        return {inbox_.size(), qsizetype(pending_.size()), qsizetype(errors_.size()), waiting_};
+    }
+
 private:
     struct Pending {
         Scpi::Parsed parsed;

@@ -122,11 +122,16 @@ void LineArbiter::awaitPanelReply(bool heldAlready) {
 }
 
 bool LineArbiter::sendOwed(const QString& command, PollingStep leave) {
+    // A failed client may ask again at once, and the line may be free (an
+    // owed off can come in a yield of the receive handling, before it pumps):
+    // what it asks waits until the off is out.
+    const bool pumping = std::exchange(pumping_, true);
     failClients();
     dropHeld();
-    if (!comm_.PortOpen())
-        return false;
-    return writePanel(command, Echo::Silent, leave, Reply::None);
+    const bool written = comm_.PortOpen() && writePanel(command, Echo::Silent, leave, Reply::None);
+    pumping_ = pumping;
+    pump();
+    return written;
 }
 
 // --- the polling tick

@@ -291,6 +291,7 @@ private slots:
     void randomSequencesKeepEveryReplyWithItsAsker();
     void aLateReplyAfterAClientsTimeOutReachesNobody();
     void aPollingReplyGivenUpAndThenLateIsNotTheNextAnswer();
+    void anOwedOffGoesBeforeAFailedClientAskingAgain();
 };
 
 void TestLineArbiter::randomSequencesKeepEveryReplyWithItsAsker() {
@@ -362,6 +363,32 @@ void TestLineArbiter::aPollingReplyGivenUpAndThenLateIsNotTheNextAnswer() {
     QCOMPARE(bench.comm->takeWritten(), QStringLiteral("MEASure:SCALar:CURRent:DC?CR"));
     bench.comm->receive("+2.50000E-01\r\n");
     QCOMPARE(got, QStringLiteral("0.25"));
+}
+
+void TestLineArbiter::anOwedOffGoesBeforeAFailedClientAskingAgain() {
+    // The off comes in a yield of the receive handling, after the polling
+    // reply has freed the line and before the waiting client's turn: the
+    // client fails and asks again at once.
+    Bench bench;
+    bench.controller.togglePolling();
+    bench.link().polling().SysTickTimer_Timer();
+    QObject asker;
+    ClientQueue& clients = bench.link().clients();
+    int failures = 0;
+    (void)clients.read(&asker, Quantity::Output, [&](const ClientQueue::Result& r) {
+        if (r.status != ClientQueue::Result::Status::Done && ++failures == 1)
+            (void)clients.read(&asker, Quantity::Output, {});
+    });
+    bool owed = false;
+    bench.link().eventYield().replace([&] {
+        if (!std::exchange(owed, true))
+            QVERIFY(bench.link().switches().switchOffNow());
+    });
+    (void)bench.comm->takeWritten();
+    bench.comm->receive("+1.50000E+00\r\n");
+    QCOMPARE(failures, 1);
+    QCOMPARE(bench.comm->takeWritten(), QStringLiteral("OUTP 0CROUTPut:STATe?CR"));
+    QVERIFY2(bench.problem.isEmpty(), bench.problem.constData());
 }
 
 QTEST_GUILESS_MAIN(TestLineArbiter)

@@ -15,25 +15,19 @@
 // Input: [0] bit 0 the headless program rather than the window; then the
 // arguments, separated by NUL bytes, as UTF-8.
 
+#include "FuzzInput.h"
 #include "control/CommandLine.h"
 
 #include <QCoreApplication>
 #include <QStringList>
 
 #include <cstdint>
-#include <cstdio>
-#include <cstdlib>
 
 namespace {
 
 // A value is shown cut to 60 characters; the longest error's words and two
 // such values fit.
 constexpr qsizetype MaxErrorLength = 400;
-
-[[noreturn]] void violated(const char* property, const QString& detail) {
-    std::fprintf(stderr, "property violated: %s: %s\n", property, qUtf8Printable(detail));
-    std::abort();
-}
 
 bool hasControlCharacter(const QString& text) {
     for (QChar c : text)

@@ -18,6 +18,7 @@
 // header line when asked for, then the text with its middle part R + 1
 // times: long lines and many rows from short inputs.
 
+#include "FuzzInput.h"
 #include "record/CsvFormat.h"
 #include "record/CsvReader.h"
 
@@ -28,8 +29,6 @@
 
 #include <algorithm>
 #include <cstdint>
-#include <cstdio>
-#include <cstdlib>
 
 extern "C" {
 // The sanitizer runtime's, where there is one.
@@ -67,25 +66,10 @@ void onFree(const volatile void* pointer) {
         heap.current -= qint64(__sanitizer_get_allocated_size(pointer));
 }
 
-[[noreturn]] void violated(const char* property, const QString& detail) {
-    std::fprintf(stderr, "property violated: %s: %s\n", property, qUtf8Printable(detail));
-    std::abort();
-}
-
-QByteArray fileOf(const std::uint8_t* data, std::size_t size) {
-    if (size < HeaderSize)
-        return QByteArray(reinterpret_cast<const char*>(data), qsizetype(size));
-    const int repeats = data[0] | (data[1] << 8);
-    const QByteArray text(reinterpret_cast<const char*>(data) + HeaderSize,
-                          qsizetype(size - HeaderSize));
-    const qsizetype begin = text.size() * data[2] / 256;
-    const qsizetype end = std::max(begin, text.size() * data[3] / 256);
-    QByteArray file = (data[4] & 1) ? CsvFormat::header().toUtf8() + '\n' : QByteArray();
-    file += text.left(begin);
-    const QByteArray middle = text.mid(begin, end - begin);
-    for (int i = 0; i <= repeats && file.size() <= MaxFileBytes; ++i)
-        file += middle;
-    return file + text.mid(end);
+FileLayout layoutOf(const std::uint8_t* data, std::size_t size) {
+    const bool header = size >= HeaderSize && (data[4] & 1);
+    return {HeaderSize, true, MaxFileBytes,
+            header ? CsvFormat::header().toUtf8() + '\n' : QByteArray()};
 }
 
 CsvReader::Result readMeasured(const QByteArray& file) {
@@ -182,7 +166,7 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    const QByteArray file = fileOf(data, size);
+    const QByteArray file = fileOf(data, size, layoutOf(data, size));
     const CsvReader::Result result = readMeasured(file);
     const QList<QByteArray> lines = linesOf(file);
     QByteArray first = lines.isEmpty() ? QByteArray() : withoutCr(lines.first());

@@ -33,6 +33,7 @@
 //       the next announced piece or tick takes them
 
 #include "DecimalForm.h"
+#include "FuzzInput.h"
 #include "protocol/Commands.h"
 #include "support/PanelFixture.h"
 
@@ -46,8 +47,6 @@
 
 #include <algorithm>
 #include <cstdint>
-#include <cstdio>
-#include <cstdlib>
 
 namespace {
 
@@ -63,11 +62,6 @@ constexpr int MaxTicks = 64;
 constexpr qint64 BelowEmptyingCount = TrafficLog::EmptyFromByteCount - 16;
 
 enum class YieldAction { Nothing, DeliverNext, Tick, Alternate };
-
-[[noreturn]] void violated(const char* property, const QString& detail) {
-    std::fprintf(stderr, "property violated: %s: %s\n", property, qUtf8Printable(detail));
-    std::abort();
-}
 
 // The polling step whose query the text is, 0 for none.
 qint16 stepOf(const QString& query) {

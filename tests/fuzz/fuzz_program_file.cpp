@@ -18,6 +18,7 @@
 // text's first part once and its second part R + 1 times, so that inputs far
 // below the fuzzer's length reach the bounds on steps and size.
 
+#include "FuzzInput.h"
 #include "program/ProgramFile.h"
 
 #include <QString>
@@ -25,8 +26,6 @@
 
 #include <cmath>
 #include <cstdint>
-#include <cstdio>
-#include <cstdlib>
 
 namespace {
 
@@ -34,25 +33,8 @@ using Kind = ProgramFile::Problem::Kind;
 
 constexpr std::size_t HeaderSize = 3;
 
-[[noreturn]] void violated(const char* property, const QString& detail) {
-    std::fprintf(stderr, "property violated: %s: %s\n", property, qUtf8Printable(detail));
-    std::abort();
-}
-
-QByteArray fileOf(const std::uint8_t* data, std::size_t size) {
-    if (size < HeaderSize)
-        return QByteArray(reinterpret_cast<const char*>(data), qsizetype(size));
-    const int repeats = data[0] | (data[1] << 8);
-    const QByteArray text(reinterpret_cast<const char*>(data) + HeaderSize,
-                          qsizetype(size - HeaderSize));
-    const qsizetype split = text.size() * data[2] / 256;
-    QByteArray file = text.left(split);
-    const QByteArray piece = text.mid(split);
-    // One piece beyond the size bound is as good as a thousand.
-    for (int i = 0; i <= repeats && file.size() <= ProgramFile::MaxBytes; ++i)
-        file += piece;
-    return file;
-}
+// One piece beyond the size bound is as good as a thousand.
+const FileLayout Layout{HeaderSize, false, ProgramFile::MaxBytes, {}};
 
 bool isUtf8(const QByteArray& bytes) {
     // Qt's reader puts a replacement character for every malformed sequence;
@@ -158,7 +140,7 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    const QByteArray file = fileOf(data, size);
+    const QByteArray file = fileOf(data, size, Layout);
     const ProgramFile::Result result = ProgramFile::parse(file);
     if (result.problem.has_value() == !result.steps.empty())
         violated("accepted whole or refused", described(result));

@@ -32,6 +32,7 @@
 //   [12]  low nibble exponent digits less one, bits 4-5 blanks after
 
 #include "DecimalForm.h"
+#include "FuzzInput.h"
 #include "protocol/NumberText.h"
 #include "serial/PortDirectory.h"
 
@@ -53,11 +54,6 @@ namespace {
 constexpr std::size_t HeaderSize = 13;
 
 bool germanCLocale = false;
-
-[[noreturn]] void violated(const char* property, const QString& detail) {
-    std::fprintf(stderr, "property violated: %s: %s\n", property, qUtf8Printable(detail));
-    std::abort();
-}
 
 // Exact, so that -0 and 0 differ.
 QString bitsOf(double value) {
