@@ -58,6 +58,7 @@
 #include <QTcpSocket>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
@@ -161,6 +162,18 @@ bool answers(Scpi::Header header, const QString& item) {
             if (item == Scpi::errorReply(code))
                 return true;
         return false;
+    case H::MeasurePower: {
+        // Fresh readings of the two, multiplied.
+        const double volts = known("MEASure:SCALar:VOLTage:DC?CR").value.toDouble();
+        const double amps = known("MEASure:SCALar:CURRent:DC?CR").value.toDouble();
+        return isPlainDecimalForm(item) &&
+               std::abs(item.toDouble() - volts * amps) <= 1e-9 * std::max(1.0, volts * amps);
+    }
+    case H::Watchdog: {
+        bool whole = false;
+        const int seconds = item.toInt(&whole);
+        return whole && seconds >= 0 && seconds <= 3600;
+    }
     case H::FetchPower:
     case H::FetchWattHours:
     case H::FetchAmpHours:
@@ -481,7 +494,9 @@ private:
         checkReplies(client);
         client = Client{};
         client.socket = new MemorySocket;
-        client.session = new ScpiSession(link(), controller_.meter(), client.socket);
+        client.session = new ScpiSession(
+            link(), controller_.meter(), [this] { controller_.automation().enterSafeState(); },
+            client.socket);
     }
 
     void passTime(qint64 ms) {
