@@ -6,13 +6,14 @@
 //
 // Writes D days (default 7) of a polling cycle's rows to PATH (default a
 // temporary file): one reading every 500 ms, each of the nine recorded
-// quantities in turn, every row carrying the latest values, a link event an
-// hour. Then opens it through the trend windows and prints rows, file_mib,
-// open_ms (from the call until the chart's first paint), rss_before_kib and
-// rss_kib (after the window showed),
-// and for N zoom steps in and out and N pan steps each way the wall time of
-// the step and a repaint: zoom_median_ms, zoom_max_ms, pan_median_ms,
-// pan_max_ms. --open opens a recording that is there already, as it is.
+// quantities in turn, every row carrying the latest values, and a link
+// event (the recording's start, then the line lost and back) once a day.
+// Then opens it through the trend windows and prints rows, file_mib, open_ms
+// (from the call until the chart's first paint), rss_before_kib and rss_kib
+// (after the window showed), and for N zoom steps in and out and N pan steps
+// each way the wall time of the step and a repaint: zoom_median_ms,
+// zoom_max_ms, pan_median_ms, pan_max_ms. --open opens a recording that is
+// there already, as it is.
 #include "Measure.h"
 #include "app/TrendView.h"
 #include "app/TrendWindow.h"
@@ -29,6 +30,7 @@
 namespace {
 
 constexpr qint64 RowMs = 500;
+constexpr qint64 RowsADay = 24 * 3600 * 1000 / RowMs;
 
 struct Options {
     double days = 7;
@@ -91,7 +93,7 @@ qint64 writeRecording(const QString& path, qint64 start, qint64 rows) {
         const qint64 t = start + row * RowMs;
         const QDateTime time = QDateTime::fromMSecsSinceEpoch(t);
         QStringList fields = {CsvFormat::timeText(time)};
-        if (row % 7200 == 0) {
+        if (row % RowsADay == 0) {
             fields << QString();
             for (int i = 0; i < CsvFormat::ValueColumnCount; ++i)
                 fields << QString();
