@@ -273,13 +273,26 @@ void ScpiSession::setWatchdog(const QString& argument) {
         pushError(Scpi::DataOutOfRange);
 }
 
-void ScpiSession::read(Quantity quantity) {
+bool ScpiSession::beginWaiting() {
     // A closed port is reported at once, without waiting for the line.
     if (!link_.MSComm().PortOpen()) {
         pushError(Scpi::HardwareError);
-        return;
+        return false;
     }
     waiting_ = true;
+    return true;
+}
+
+void ScpiSession::endWaitingUnless(bool queued) {
+    if (queued)
+        return;
+    waiting_ = false;
+    pushError(Scpi::QueueOverflow);
+}
+
+void ScpiSession::read(Quantity quantity) {
+    if (!beginWaiting())
+        return;
     const bool queued = link_.clients().read(this, quantity, [this](const ClientQueue::Result& r) {
         if (r.status == ClientQueue::Result::Status::Done)
             answer(valueText(r.value));
@@ -287,22 +300,16 @@ void ScpiSession::read(Quantity quantity) {
             pushError(Scpi::HardwareError);
         resumed();
     });
-    if (!queued) {
-        waiting_ = false;
-        pushError(Scpi::QueueOverflow);
-    }
+    endWaitingUnless(queued);
 }
 
 void ScpiSession::measurePower() {
-    if (!link_.MSComm().PortOpen()) {
-        pushError(Scpi::HardwareError);
+    if (!beginWaiting())
         return;
-    }
     // Both queued at once, so that no other client's request comes between
     // the two readings. A failed voltage still lets the current go out (the
     // line stays in step) but the client gets one error, as for a MEAS query.
     auto volts = std::make_shared<std::optional<double>>();
-    waiting_ = true;
     using Status = ClientQueue::Result::Status;
     const bool queued =
         link_.clients().read(this, Quantity::MeasuredVoltage,
@@ -318,18 +325,12 @@ void ScpiSession::measurePower() {
                                      pushError(Scpi::HardwareError);
                                  resumed();
                              });
-    if (!queued) {
-        waiting_ = false;
-        pushError(Scpi::QueueOverflow);
-    }
+    endWaitingUnless(queued);
 }
 
 void ScpiSession::command(std::function<bool()> send) {
-    if (!link_.MSComm().PortOpen()) {
-        pushError(Scpi::HardwareError);
+    if (!beginWaiting())
         return;
-    }
-    waiting_ = true;
     const bool queued = link_.clients().run(
         this,
         [this, send] {
@@ -341,10 +342,7 @@ void ScpiSession::command(std::function<bool()> send) {
                 pushError(Scpi::HardwareError);
             resumed();
         });
-    if (!queued) {
-        waiting_ = false;
-        pushError(Scpi::QueueOverflow);
-    }
+    endWaitingUnless(queued);
 }
 
 void ScpiSession::setNumber(int setpoint, const QString& argument) {

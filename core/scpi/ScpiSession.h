@@ -58,6 +58,11 @@ private:
     // Runs one command; one that goes to the supply leaves the session
     // waiting for it.
     void run(const Scpi::Command& command);
+    // The port open, a request about to be queued: false (and the error
+    // given) when the port is closed.
+    bool beginWaiting();
+    // A request the queue refused: the client gets its overflow error.
+    void endWaitingUnless(bool queued);
     void read(Quantity quantity);
     // A fresh voltage and a fresh current, asked for back to back, and their
     // product.
