@@ -226,14 +226,14 @@ std::optional<qint64> parseTime(QStringView text) {
     if (text.size() < ClockLength + 1 ||
         !punctuated(text, {{4, u'-'}, {7, u'-'}, {10, u'T'}, {13, u':'}, {16, u':'}, {19, u'.'}}))
         return std::nullopt;
-    const QDate date(digits(text, 0, 4), digits(text, 5, 2), digits(text, 8, 2));
+    const int year = digits(text, 0, 4);
+    const QDate date(year, digits(text, 5, 2), digits(text, 8, 2));
     const int hours = digits(text, 11, 2);
     const int minutes = digits(text, 14, 2);
     const int seconds = digits(text, 17, 2);
     const int msecs = digits(text, 20, 3);
     const std::optional<int> offset = utcOffset(text.mid(ClockLength));
-    if (!date.isValid() || digits(text, 0, 4) < 0 ||
-        !QTime::isValid(hours, minutes, seconds, msecs) || !offset)
+    if (year < 0 || !date.isValid() || !QTime::isValid(hours, minutes, seconds, msecs) || !offset)
         return std::nullopt;
     constexpr qint64 EpochDay = 2440588; // the Julian day of 1970-01-01
     constexpr qint64 DayMs = 24LL * 3600 * 1000;
