@@ -1,7 +1,7 @@
 #!/usr/bin/python3
 """Runs the chaos soak for scripts/soak and leaves its logs in a folder.
 
-    soak_run.py BUILD_DIR OUT_DIR MINUTES
+    soak_run.py BUILD_DIR OUT_DIR MINUTES [--window]
 
 For MINUTES: the simulated supply with late, garbled and dropped replies, in
 generations that each vanish and come back once and end with the supply
@@ -10,8 +10,10 @@ recording, serving metrics and scripts and running a list three times; four
 script clients (two PyVISA, two raw sockets; one of each drops its
 connection in the middle of a query now and then) asking queries whose
 answers cannot be mistaken for one another; a Prometheus-style scrape every
-second; the headless program's resident memory every two seconds. The
-checks are soak_check.py's, on the folder afterwards.
+second; the headless program's resident memory every two seconds. With --window
+the panel itself runs each pass instead (offscreen, soak-window), with a
+random operator pressing its buttons. The checks are soak_check.py's, on the
+folder afterwards.
 """
 
 import json
@@ -54,8 +56,9 @@ def free_port():
 
 
 class Soak:
-    def __init__(self, build, out, minutes):
+    def __init__(self, build, out, minutes, window):
         self.build = build
+        self.window = window
         self.out = out
         self.deadline = time.monotonic() + minutes * 60
         self.stopping = threading.Event()
@@ -63,8 +66,10 @@ class Soak:
         self.headless = None  # the running pass's process
         self.metrics_port = free_port()
         self.scpi_port = free_port()
+        runtime = os.path.join(out, "runtime")
+        os.makedirs(runtime, mode=0o700, exist_ok=True)
         self.env = dict(os.environ, XDG_CONFIG_HOME=os.path.join(out, "config"), TZ="UTC",
-                        QT_QPA_PLATFORM="offscreen")
+                        QT_QPA_PLATFORM="offscreen", XDG_RUNTIME_DIR=runtime)
         self.clients_log = open(os.path.join(out, "clients.jsonl"), "a", buffering=1)
         self.scrapes_log = open(os.path.join(out, "scrapes.jsonl"), "a", buffering=1)
         self.rss_log = open(os.path.join(out, "rss.log"), "a", buffering=1)
@@ -81,7 +86,8 @@ class Soak:
                 f.write(f"{volts},{amps},{dwell},on\n")
         meta = {"steps": STEPS, "repeat": REPEAT, "load_ohms": 10, "faults": FAULTS,
                 "generation_seconds": GENERATION_SECONDS, "queries": QUERIES,
-                "client_timeout_seconds": CLIENT_TIMEOUT_SECONDS}
+                "client_timeout_seconds": CLIENT_TIMEOUT_SECONDS,
+                "program": "window" if self.window else "headless"}
         with open(os.path.join(self.out, "meta.json"), "w") as f:
             json.dump(meta, f, indent=1)
         return list_path
@@ -125,10 +131,15 @@ class Soak:
 
     def one_pass(self, number, list_path):
         stem = os.path.join(self.out, f"pass-{number:03d}")
-        args = [os.path.join(self.build, "headless", "velmor-headless"), "--port", "COM200",
-                "--settings", "9600,N,8,1", "--poll", "--reconnect", "--record", stem + ".csv",
-                f"--metrics=127.0.0.1:{self.metrics_port}", f"--scpi={self.scpi_port}",
-                "--run", list_path, "--repeat", str(REPEAT), "--rating", "30,3"]
+        common = ["--port", "COM200", "--settings", "9600,N,8,1", "--poll", "--reconnect",
+                  "--record", stem + ".csv", f"--metrics=127.0.0.1:{self.metrics_port}",
+                  f"--scpi={self.scpi_port}"]
+        if self.window:
+            args = [os.path.join(self.build, "tests", "soak-window"), "--list", list_path,
+                    "--repeat", str(REPEAT), "--seed", str(number), "--lang", "en", *common]
+        else:
+            args = [os.path.join(self.build, "headless", "velmor-headless"), *common,
+                    "--run", list_path, "--repeat", str(REPEAT), "--rating", "30,3"]
         events = open(stem + ".events", "w")
         started = time.monotonic()
         process = subprocess.Popen(args, stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
@@ -281,12 +292,16 @@ class Soak:
 
 
 def main():
-    if len(sys.argv) != 4:
-        sys.exit("usage: soak_run.py BUILD_DIR OUT_DIR MINUTES")
-    build, out = os.path.abspath(sys.argv[1]), os.path.abspath(sys.argv[2])
-    minutes = float(sys.argv[3])
+    args = sys.argv[1:]
+    window = "--window" in args
+    if window:
+        args.remove("--window")
+    if len(args) != 3:
+        sys.exit("usage: soak_run.py BUILD_DIR OUT_DIR MINUTES [--window]")
+    build, out = os.path.abspath(args[0]), os.path.abspath(args[1])
+    minutes = float(args[2])
     os.makedirs(os.path.join(out, "config", "velmor", "ports"), exist_ok=True)
-    Soak(build, out, minutes).run()
+    Soak(build, out, minutes, window).run()
 
 
 if __name__ == "__main__":

@@ -37,8 +37,15 @@ PortRequest RunController::requestFor(const LaunchOptions& options) {
 }
 
 void RunController::switchPort(const PortRequest& request) {
+    const bool opening = !link_.MSComm().PortOpen();
+    const bool resume = reconnector_.isTrying() && resumePolling_;
     reconnector_.stop();
     link_.portSession().toggle(request);
+    // The operator asked for the line and it did not open: with reconnecting
+    // on, it is tried again as a lost line is, so that an output-off still
+    // owed goes out when the supply is back, rather than never.
+    if (opening && !link_.MSComm().PortOpen() && reconnector_.isEnabled())
+        keepTrying(request, resume);
 }
 
 void RunController::togglePolling() {

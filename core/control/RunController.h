@@ -44,7 +44,8 @@ public:
 
     // The port button: closes an open port or opens the requested one,
     // telling the operator what failed. A reconnection under way stops: the
-    // line is the operator's again.
+    // line is the operator's again. An opening that fails while reconnecting
+    // is on is tried again every interval, as a lost line is.
     void switchPort(const PortRequest& request);
     void togglePolling();
 

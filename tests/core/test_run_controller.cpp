@@ -116,6 +116,7 @@ private slots:
     void meterIntegratesASimulatedLoad();
     void scriptWatchdog_data();
     void scriptWatchdog();
+    void failedOpeningKeepsTheOwedOff();
 };
 
 void TestRunController::launchOrderWhenThePortStaysAway_data() {
@@ -448,3 +449,26 @@ void TestRunController::scriptWatchdog() {
 
 QTEST_GUILESS_MAIN(TestRunController)
 #include "test_run_controller.moc"
+
+// A supply pulled out with an output-off owed, and the operator pressing the
+// port button before it is back: the reconnection goes on, and the off is
+// the first thing written once the supply returns.
+void TestRunController::failedOpeningKeepsTheOwedOff() {
+    ScriptedRun run;
+    const LaunchOptions options = launchOn(QStringLiteral("COM3"), true);
+    run.controller.launch(options, RunController::requestFor(options));
+    QVERIFY(run.comm->PortOpen());
+    SupplySwitches& switches = run.controller.link().switches();
+    run.comm->presentPorts = {};
+    run.comm->vanish();
+    QVERIFY(!switches.switchOffNow());
+    QVERIFY(switches.offOwed());
+
+    run.controller.switchPort(RunController::requestFor(options));
+    QVERIFY(!run.comm->PortOpen());
+    run.comm->takeWritten();
+    run.comm->presentPorts = {3};
+    QVERIFY(QTest::qWaitFor([&] { return run.comm->PortOpen(); }, kFastMs * 10));
+    QVERIFY(run.comm->takeWritten().startsWith(Commands::OutputOff));
+    QVERIFY(!switches.offOwed());
+}
