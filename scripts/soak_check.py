@@ -17,7 +17,8 @@ Breaches:
     as misattributed when another quantity's reply had the value), or a
     reply the supply sent whole and on time, with no fault near it, that no
     row recorded (the polling cycle's repeats of a query, which it does not
-    decode, aside);
+    decode, and replies that may be a client's, which the wire cannot tell
+    from the panel's, aside);
   - after a run's end or stop (or a pass ended during a run) an "OUTP 1"
     went on the wire with no "OUTP 0" between;
   - after a reopening the polling cycle's queries did not come back within
@@ -298,8 +299,42 @@ def near(times, at, span):
     return i < len(times) and times[i] <= at + span
 
 
+# The wire command a client's query becomes; the others are answered by the
+# program itself or are no recorded quantity.
+CLIENT_WIRE_COMMAND = {
+    "MEAS:VOLT?": "MEASure:SCALar:VOLTage:DC?",
+    "MEAS:CURR?": "MEASure:SCALar:CURRent:DC?",
+    "CURR?": "CURRent:LEVel?",
+    "VOLT:PROT?": "VOLTage:PROTection:LEVel?",
+    "CURR:PROT?": "CURRent:PROTection:LEVel?",
+}
+
+
+def client_windows(soak):
+    """For each wire command, the spans in which a client's query of it was
+    waiting: its reply on the wire is the client's, not the panel's, and is
+    never recorded. A client that gave up waited for an unknown query."""
+    timeout_ms = soak.meta.get("client_timeout_seconds", 10) * 1000
+    windows = {}
+    for line in soak.lines("clients.jsonl"):
+        record = json.loads(line)
+        if "sent" in record:
+            commands = [CLIENT_WIRE_COMMAND.get(record.get("query"))]
+            span = (record["sent"], record.get("received", record["sent"] + timeout_ms))
+        elif "gave_up" in record:
+            commands = list(CLIENT_WIRE_COMMAND.values())
+            span = (record["gave_up"] - timeout_ms, record["gave_up"])
+        else:
+            continue
+        for command in commands:
+            if command:
+                windows.setdefault(command, []).append(span)
+    return windows
+
+
 def check_rows_lost(soak, report):
     faults = fault_times(soak)
+    windows = client_windows(soak)
     checked = 0
     for run in soak.passes:
         if not run["rows"]:
@@ -311,6 +346,8 @@ def check_rows_lost(soak, report):
             column = next((c for c, cmd in COLUMN_COMMAND.items() if cmd == reply["command"]), None)
             if column is None or reply["value"] is None or near(faults, reply["at"] - (FAULT_BEFORE_MS - FAULT_AFTER_MS) / 2,
                 (FAULT_BEFORE_MS + FAULT_AFTER_MS) / 2):
+                continue
+            if any(start <= reply["at"] <= end for start, end in windows.get(reply["command"], [])):
                 continue
             checked += 1
             if not any(row["column"] == column and close(row["value"], reply["value"])
