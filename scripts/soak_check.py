@@ -144,23 +144,19 @@ class Soak:
 
     def read_wire(self):
         commands, replies = [], []
-        last, repeat, sent_at = None, False, {}
+        last, last_at = None, None
         for line in self.lines("wire.log"):
             m = re.fullmatch(r"(\d+) ([<>]) (.*)", line)
             if not m:
                 continue
             at, kind, rest = int(m.group(1)), m.group(2), unescape(m.group(3))
             if kind == "<":
-                # The polling cycle sends a query again at its later steps
-                # and decodes nothing of the replies.
-                repeat = rest in sent_at and at - sent_at[rest] < 700
-                sent_at[rest] = at
-                last = rest
+                last, last_at = rest, at
                 commands.append((at, rest))
             else:
                 fate, _, reply = rest.partition(" ")
-                replies.append({"at": at, "fate": fate, "command": last, "reply": reply,
-                                "value": reply_value(reply), "repeat": repeat})
+                replies.append({"at": at, "fate": fate, "command": last, "command_at": last_at,
+                                "reply": reply, "value": reply_value(reply)})
         return commands, replies
 
     def read_sim_events(self):
@@ -332,22 +328,37 @@ def client_windows(soak):
     return windows
 
 
+def panel_replies(soak):
+    """The replies to queries that can only be the panel's, each once: a
+    query sent while a client waited for the same one may be the client's,
+    and the polling cycle sends a query again at its later steps and decodes
+    nothing of the replies."""
+    windows = client_windows(soak)
+    sent_at = {}
+    for reply in soak.replies:
+        command, at = reply["command"], reply["command_at"]
+        if command is None or any(start <= at <= end for start, end in windows.get(command, [])):
+            continue
+        repeat = command in sent_at and at - sent_at[command] < 700
+        sent_at[command] = at
+        if not repeat:
+            yield reply
+
+
 def check_rows_lost(soak, report):
     faults = fault_times(soak)
-    windows = client_windows(soak)
+    replies = list(panel_replies(soak))
     checked = 0
     for run in soak.passes:
         if not run["rows"]:
             continue
         first, last = run["rows"][0]["at"] + 1000, run["rows"][-1]["at"] - 3000
-        for reply in soak.replies:
-            if not (first <= reply["at"] <= last) or reply["fate"] != "sent" or reply["repeat"]:
+        for reply in replies:
+            if not (first <= reply["at"] <= last) or reply["fate"] != "sent":
                 continue
             column = next((c for c, cmd in COLUMN_COMMAND.items() if cmd == reply["command"]), None)
             if column is None or reply["value"] is None or near(faults, reply["at"] - (FAULT_BEFORE_MS - FAULT_AFTER_MS) / 2,
                 (FAULT_BEFORE_MS + FAULT_AFTER_MS) / 2):
-                continue
-            if any(start <= reply["at"] <= end for start, end in windows.get(reply["command"], [])):
                 continue
             checked += 1
             if not any(row["column"] == column and close(row["value"], reply["value"])
