@@ -9,11 +9,19 @@ using Point = ReadingHistory::Point;
 using Event = ReadingHistory::Event;
 using Run = TrendLines::Run;
 
+// A run's readings walked with an iterator: indexing a deque finds the
+// block of every element anew, and a week in view is a million of them.
+std::pair<std::deque<Point>::const_iterator, std::deque<Point>::const_iterator>
+runRange(const std::deque<Point>& points, const Run& run) {
+    return {points.begin() + qsizetype(run.begin), points.begin() + qsizetype(run.end)};
+}
+
 QList<QPointF> throughReadings(const std::deque<Point>& points, const Run& run) {
     QList<QPointF> line;
     line.reserve(qsizetype(run.end - run.begin));
-    for (size_t k = run.begin; k < run.end; ++k)
-        line << QPointF(double(points[k].msecs), points[k].value);
+    const auto [first, last] = runRange(points, run);
+    for (auto p = first; p != last; ++p)
+        line.emplaceBack(double(p->msecs), p->value);
     return line;
 }
 
@@ -118,9 +126,13 @@ std::vector<Run> TrendLines::runsInView(const std::deque<Point>& points,
         const std::optional<qint64> cut =
             next == events.end() ? std::nullopt : std::optional<qint64>(next->msecs);
         const bool last = runs.size() + 1 == MaxRuns;
-        size_t j = last ? hi : i + 1;
-        while (j < hi && (!cut || points[j].msecs <= *cut))
-            ++j;
+        // The run ends at the first reading after the event: found by
+        // halving, since a week in view is a million readings.
+        size_t j = hi;
+        if (!last && cut)
+            j = size_t(std::upper_bound(points.begin() + qsizetype(i) + 1,
+                                        points.begin() + qsizetype(hi), *cut, beforeTime) -
+                        points.begin());
         qint64 hold = cut ? *cut : latest;
         if (last || (j == hi && hi < points.size() && (!cut || points[hi].msecs <= *cut)))
             hold = points[j - 1].msecs;
@@ -132,14 +144,15 @@ std::vector<Run> TrendLines::runsInView(const std::deque<Point>& points,
 
 QList<QPointF> TrendLines::sampleAndHold(const std::deque<Point>& points, const Run& run) {
     QList<QPointF> line;
-    double value = points[run.begin].value;
-    line << QPointF(double(points[run.begin].msecs), value);
-    for (size_t k = run.begin + 1; k < run.end; ++k) {
-        if (points[k].value == value)
+    const auto [first, last] = runRange(points, run);
+    double value = first->value;
+    line << QPointF(double(first->msecs), value);
+    for (auto p = first + 1; p != last; ++p) {
+        if (p->value == value)
             continue;
-        const double t = double(points[k].msecs);
-        line << QPointF(t, value) << QPointF(t, points[k].value);
-        value = points[k].value;
+        const double t = double(p->msecs);
+        line << QPointF(t, value) << QPointF(t, p->value);
+        value = p->value;
     }
     if (double(run.holdUntil) > line.back().x())
         line << QPointF(double(run.holdUntil), value);
