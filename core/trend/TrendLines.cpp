@@ -132,7 +132,7 @@ std::vector<Run> TrendLines::runsInView(const std::deque<Point>& points,
         if (!last && cut)
             j = size_t(std::upper_bound(points.begin() + qsizetype(i) + 1,
                                         points.begin() + qsizetype(hi), *cut, beforeTime) -
-                        points.begin());
+                       points.begin());
         qint64 hold = cut ? *cut : latest;
         if (last || (j == hi && hi < points.size() && (!cut || points[hi].msecs <= *cut)))
             hold = points[j - 1].msecs;
