@@ -169,6 +169,7 @@ void TestCsvRecord::malformedLineIsSkippedAndCounted_data() {
     QTest::newRow("unclosed quote") << t + ",,,,,,,,,,,\"port lost";
     QTest::newRow("text after quote") << t + ",,,,,,,,,,,\"port\" lost";
     QTest::newRow("quote inside field") << t + ",,,,,,,,,,,port \"lost\"";
+    QTest::newRow("quoted event, a field short") << t + ",,,,,,,,,,\"port lost\"";
     QTest::newRow("empty line") << QByteArray();
     QTest::newRow("binary") << QByteArray("\x00\x01\xff\xfe,\x80", 6);
     QTest::newRow("very long line") << t + ",,,,,,,,,,," + QByteArray(100000, 'x');
