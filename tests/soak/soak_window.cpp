@@ -1,6 +1,7 @@
 // The window's side of scripts/soak --window: the panel itself (offscreen),
 // launched from the window's own command line, runs a list as an operator
-// would start it, while a random operator presses its buttons. It writes the
+// would start it, with a watch limit set, while a random operator presses
+// its buttons. It writes the
 // same event lines as velmor-headless on standard error, one more for every
 // button pressed and every message box shown, and ends as velmor-headless
 // does: when the list ends or is stopped, or on SIGTERM, through the
@@ -14,6 +15,7 @@
 #include "app/VelmorMain.h"
 #include "control/CommandLine.h"
 #include "program/ProgramFile.h"
+#include "program/WatchLimits.h"
 #include "serial/QtSerialControl.h"
 
 #include <QAbstractButton>
@@ -187,6 +189,14 @@ int main(int argc, char** argv) {
     ui.PowerTypeCombCur->setCurrentText(QStringLiteral("3   A"));
     window.PowerTypeCombCur_Click();
     window.launch(line.options);
+    // A watch limit as an operator sets one beside a run: the list's last
+    // step (12.5 V) switches the output off whenever polling reads it, and
+    // its current (1.25 A) is noted.
+    WatchLimits::Settings watch;
+    watch.voltage.upper = WatchLimits::Bound{10.0, WatchLimits::Action::SwitchOff};
+    watch.current.upper = WatchLimits::Bound{1.2, WatchLimits::Action::Note};
+    if (!controller.automation().watch().setSettings(watch))
+        return Refused;
 
     const auto finish = [&](int status) {
         if (controller.finish())
