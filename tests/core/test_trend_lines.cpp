@@ -5,7 +5,9 @@
 #include "trend/TrendLines.h"
 
 #include <QtTest>
+#include <rapidcheck.h>
 
+#include <algorithm>
 #include <cmath>
 
 namespace {
@@ -52,6 +54,7 @@ private slots:
     void forgedRecordingStaysDrawable();
     void powerFromReadingsInForce_data();
     void powerFromReadingsInForce();
+    void runsSplitExactlyAtEvents();
 };
 
 void TestTrendLines::linesBreakAtLinkEvents() {
@@ -230,3 +233,59 @@ void TestTrendLines::powerFromReadingsInForce() {
 
 QTEST_GUILESS_MAIN(TestTrendLines)
 #include "test_trend_lines.moc"
+
+// Any readings, events and view: the runs cover the readings in view and one
+// on either side, in order and without a gap, and two neighbouring readings
+// lie in different runs exactly when an event came between them (an event of
+// a reading's own millisecond comes before it).
+void TestTrendLines::runsSplitExactlyAtEvents() {
+    using Point = ReadingHistory::Point;
+    using Event = ReadingHistory::Event;
+    const bool ok = rc::check([] {
+        auto times = *rc::gen::container<std::vector<qint64>>(rc::gen::inRange<qint64>(0, 400));
+        auto eventTimes =
+            *rc::gen::container<std::vector<qint64>>(rc::gen::inRange<qint64>(0, 400));
+        RC_PRE(!times.empty());
+        std::sort(times.begin(), times.end());
+        std::sort(eventTimes.begin(), eventTimes.end());
+        std::deque<Point> points;
+        for (qint64 t : times)
+            points.push_back({t, double(t)});
+        std::deque<Event> events;
+        for (qint64 t : eventTimes)
+            events.push_back({t, QStringLiteral("port lost")});
+        const qint64 from = *rc::gen::inRange<qint64>(-10, 410);
+        const qint64 to = from + *rc::gen::inRange<qint64>(0, 420);
+
+        const auto runs = TrendLines::runsInView(points, events, 500, from, to);
+        const auto firstIn =
+            std::find_if(times.begin(), times.end(), [from](qint64 t) { return t >= from; });
+        const auto pastView =
+            std::find_if(times.begin(), times.end(), [to](qint64 t) { return t > to; });
+        const size_t lo = size_t(std::max<std::ptrdiff_t>(firstIn - times.begin() - 1, 0));
+        const size_t hi = std::min(size_t(pastView - times.begin()) + 1, times.size());
+        if (lo >= hi) {
+            RC_ASSERT(runs.empty());
+            return;
+        }
+        RC_ASSERT(!runs.empty());
+        RC_ASSERT(runs.front().begin == lo);
+        RC_ASSERT(runs.back().end == hi);
+        for (size_t r = 0; r < runs.size(); ++r) {
+            RC_ASSERT(runs[r].begin < runs[r].end);
+            if (r > 0)
+                RC_ASSERT(runs[r].begin == runs[r - 1].end);
+        }
+        // The last run allowed takes all the rest.
+        const size_t judged = runs.size() == TrendLines::MaxRuns ? runs.size() - 1 : runs.size();
+        for (size_t r = 0; r < judged; ++r) {
+            for (size_t k = runs[r].begin + 1; k <= runs[r].end && k < hi; ++k) {
+                const bool between =
+                    std::any_of(eventTimes.begin(), eventTimes.end(),
+                                [&](qint64 e) { return times[k - 1] <= e && e < times[k]; });
+                RC_ASSERT(between == (k == runs[r].end));
+            }
+        }
+    });
+    QVERIFY(ok);
+}
