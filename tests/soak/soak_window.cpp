@@ -76,14 +76,6 @@ bool takeDriverOptions(const QStringList& arguments, DriverOptions& o) {
     return !o.list.isEmpty() && o.repeat > 0;
 }
 
-// Set values that keep the soak's quantities apart: the list's own voltages
-// and currents, and the protection levels the simulated supply starts with.
-// The voltages stay below what the second channel's 1 A gives into the
-// 10-ohm load, so that it never limits the current.
-const QStringList Voltages = {QStringLiteral("5.5"), QStringLiteral("7.5")};
-const QStringList Currents = {QStringLiteral("1.61"), QStringLiteral("1.83"),
-                              QStringLiteral("1.97")};
-
 // A random operator: one of the panel's buttons at a time, the port and
 // polling switched back on soon after it switched them off. The rating
 // lists, 退出 and series mode (which doubles the measured voltage) are left
@@ -93,9 +85,22 @@ public:
     RandomOperator(VelmorMain& window, EventLines& lines, quint32 seed)
         : lines_(lines), random_(seed) {
         const Controls& ui = window.controls();
+        // Set values that keep the soak's quantities apart: the list's own
+        // voltages and currents, and the protection levels the simulated
+        // supply starts with. The voltages stay below what the second
+        // channel's 1 A gives into the 10-ohm load, so that it never limits
+        // the current.
         presses_ = {
-            {"VOLSetCmd", [this, &ui] { enter(ui.CVSetText, Voltages, ui.VOLSetCmd); }},
-            {"CURSetCmd", [this, &ui] { enter(ui.CCSetText, Currents, ui.CURSetCmd); }},
+            {"VOLSetCmd",
+             [this, &ui] {
+                 enter(ui.CVSetText, {QStringLiteral("5.5"), QStringLiteral("7.5")}, ui.VOLSetCmd);
+             }},
+            {"CURSetCmd",
+             [this, &ui] {
+                 enter(ui.CCSetText,
+                       {QStringLiteral("1.61"), QStringLiteral("1.83"), QStringLiteral("1.97")},
+                       ui.CURSetCmd);
+             }},
             {"OVPSetCmd",
              [this, &ui] { enter(ui.OVPSetText, {QStringLiteral("33")}, ui.OVPSetCmd); }},
             {"OCPSetCmd",
