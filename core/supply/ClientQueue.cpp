@@ -9,6 +9,8 @@
 #include <QDateTime>
 #include <QPointer>
 
+#include <algorithm>
+
 #include <utility>
 
 namespace {
@@ -38,6 +40,18 @@ Status statusOf(LineArbiter::ClientOutcome outcome) {
     return Status::NoReply;
 }
 
+// A reply that stopped at its CR with printable text before it. A garbled
+// line that merely holds a CR somewhere is no answer: taken up to its CR it
+// would give the client an empty or damaged text as if the supply had sent
+// it.
+bool endsAtItsCr(const QString& reply) {
+    const qsizetype cr = reply.indexOf(u'\r');
+    if (cr <= 0 || cr != reply.size() - 1)
+        return false;
+    return std::all_of(reply.begin(), reply.begin() + cr,
+                       [](QChar c) { return c.unicode() >= 0x20 && c.unicode() < 0x7f; });
+}
+
 } // namespace
 
 ClientQueue::ClientQueue(LineArbiter& line, ReplyDecoder& decoder, TrafficLog& log,
@@ -51,11 +65,13 @@ bool ClientQueue::read(QObject* owner, Quantity quantity, Done done) {
         [this, asker, quantity, done = std::move(done)](LineArbiter::ClientOutcome outcome,
                                                         const QString& reply) {
             Result result{statusOf(outcome), {}};
-            // An identity reply cut off by the time-out with its CR in is
-            // whole; a reading taken up counts even when its asker is gone.
+            // An identity reply cut off by the time-out is whole when it
+            // ends at its CR; a reading taken up counts even when its asker
+            // is gone.
             const bool identityCut =
                 outcome == LineArbiter::ClientOutcome::NoReply &&
-                (quantity == Quantity::Identification || quantity == Quantity::Version);
+                (quantity == Quantity::Identification || quantity == Quantity::Version) &&
+                endsAtItsCr(reply);
             if (outcome == LineArbiter::ClientOutcome::Answered || identityCut) {
                 if (!reply.isEmpty())
                     log_.appendReplyLine(reply);

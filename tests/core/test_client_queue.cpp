@@ -48,6 +48,8 @@ private slots:
     void aClosedPortFailsAtOnce();
     void aGoneClientsReplyStaysOffThePollingLine();
     void anUnansweredQueryFreesTheLine();
+    void aVersionCutOffByTheTimeOut_data();
+    void aVersionCutOffByTheTimeOut();
 };
 
 void TestClientQueue::repliesGoWhereTheyWereAskedFor() {
@@ -160,6 +162,33 @@ void TestClientQueue::anUnansweredQueryFreesTheLine() {
     QCOMPARE(line.written(), QString());
     QString wire;
     QTRY_COMPARE_WITH_TIMEOUT(wire += line.written(), QStringLiteral("APPL?CR"), 5000);
+}
+
+void TestClientQueue::aVersionCutOffByTheTimeOut_data() {
+    QTest::addColumn<QByteArray>("received");
+    QTest::addColumn<QString>("answer"); // empty: no answer
+    QTest::newRow("ended by its CR alone") << QByteArray("V1.06\r") << "V1.06";
+    QTest::newRow("garbage with a CR first") << QByteArray("\r\xB2\x8D}\x06\xC9\xEF") << "";
+    QTest::newRow("text after its CR") << QByteArray("V1.06\r\xB2\x8D") << "";
+    QTest::newRow("garbage before its CR") << QByteArray("\xB2\x8D}\x06\r") << "";
+}
+
+// A supply that ends its version with a CR and no LF is answered at the
+// time-out; bytes that merely hold a CR are not a version.
+void TestClientQueue::aVersionCutOffByTheTimeOut() {
+    QFETCH(QByteArray, received);
+    QFETCH(QString, answer);
+    Line line;
+    line.read(Quantity::Version);
+    QCOMPARE(line.written(), "SYST:VERS?CR");
+    line.comm->receive(received);
+    QTRY_VERIFY_WITH_TIMEOUT(line.status != -1, 5000);
+    if (answer.isEmpty()) {
+        QCOMPARE(line.status, int(ClientQueue::Result::Status::NoReply));
+    } else {
+        QCOMPARE(line.status, Done);
+        QCOMPARE(line.value.toString(), answer);
+    }
 }
 
 QTEST_GUILESS_MAIN(TestClientQueue)
