@@ -54,6 +54,13 @@ ProgramStep until(ProgramStep step, const char* condition) {
     return step;
 }
 
+// The refusal of a list, for a failure's message. Qt 6.4's QVERIFY2 builds
+// its message even when the check holds, so it must not read a problem that
+// is not there.
+QString problemText(const ProgramFile::Result& result) {
+    return result.problem ? ProgramFile::describe(*result.problem) : QString();
+}
+
 // One polling tick that sends its query: the tick after an unanswered query
 // waits once for the reply.
 void tick(Bench& bench) {
@@ -220,7 +227,7 @@ void TestProgram::listFile() {
     QFETCH(int, steps);
     const ProgramFile::Result result = ProgramFile::parse(bytes);
     if (steps >= 0) {
-        QVERIFY2(!result.problem, qPrintable(ProgramFile::describe(*result.problem)));
+        QVERIFY2(!result.problem, qPrintable(problemText(result)));
         QCOMPARE(int(result.steps.size()), steps);
         QCOMPARE(result.steps.front().voltage, 12.0);
         return;
@@ -291,7 +298,7 @@ void TestProgram::untilColumn() {
     const QByteArray file = "voltage_V,current_A,dwell_s,output,until\n5,1,1,off,\n" + line + '\n';
     const ProgramFile::Result result = ProgramFile::parse(file);
     if (until != QLatin1String("-")) {
-        QVERIFY2(!result.problem, qPrintable(ProgramFile::describe(*result.problem)));
+        QVERIFY2(!result.problem, qPrintable(problemText(result)));
         QVERIFY(result.withUntil);
         QVERIFY(!result.steps.front().until);
         const std::optional<StepCondition>& read = result.steps.back().until;
