@@ -17,8 +17,7 @@ Breaches:
     as misattributed when another quantity's reply had the value), or a
     reply the supply sent whole and on time, with no fault near it, that no
     row recorded (the polling cycle's repeats of a query, which it does not
-    decode, and replies that may be a client's, which the wire cannot tell
-    from the panel's, aside);
+    decode, aside);
   - after a run's end or stop (or a pass ended during a run) an "OUTP 1"
     went on the wire with no "OUTP 0" between;
   - after a reopening the polling cycle's queries did not come back within
@@ -144,19 +143,23 @@ class Soak:
 
     def read_wire(self):
         commands, replies = [], []
-        last, last_at = None, None
+        last, repeat, sent_at = None, False, {}
         for line in self.lines("wire.log"):
             m = re.fullmatch(r"(\d+) ([<>]) (.*)", line)
             if not m:
                 continue
             at, kind, rest = int(m.group(1)), m.group(2), unescape(m.group(3))
             if kind == "<":
-                last, last_at = rest, at
+                # The polling cycle sends a query again at its later steps
+                # and decodes nothing of the replies.
+                repeat = rest in sent_at and at - sent_at[rest] < 700
+                sent_at[rest] = at
+                last = rest
                 commands.append((at, rest))
             else:
                 fate, _, reply = rest.partition(" ")
-                replies.append({"at": at, "fate": fate, "command": last, "command_at": last_at,
-                                "reply": reply, "value": reply_value(reply)})
+                replies.append({"at": at, "fate": fate, "command": last, "reply": reply,
+                                "value": reply_value(reply), "repeat": repeat})
         return commands, replies
 
     def read_sim_events(self):
@@ -295,66 +298,15 @@ def near(times, at, span):
     return i < len(times) and times[i] <= at + span
 
 
-# The wire command a client's query becomes; the others are answered by the
-# program itself or are no recorded quantity.
-CLIENT_WIRE_COMMAND = {
-    "MEAS:VOLT?": "MEASure:SCALar:VOLTage:DC?",
-    "MEAS:CURR?": "MEASure:SCALar:CURRent:DC?",
-    "CURR?": "CURRent:LEVel?",
-    "VOLT:PROT?": "VOLTage:PROTection:LEVel?",
-    "CURR:PROT?": "CURRent:PROTection:LEVel?",
-}
-
-
-def client_windows(soak):
-    """For each wire command, the spans in which a client's query of it was
-    waiting: its reply on the wire is the client's, not the panel's, and is
-    never recorded. A client that gave up waited for an unknown query."""
-    timeout_ms = soak.meta.get("client_timeout_seconds", 10) * 1000
-    windows = {}
-    for line in soak.lines("clients.jsonl"):
-        record = json.loads(line)
-        if "sent" in record:
-            commands = [CLIENT_WIRE_COMMAND.get(record.get("query"))]
-            span = (record["sent"], record.get("received", record["sent"] + timeout_ms))
-        elif "gave_up" in record:
-            commands = list(CLIENT_WIRE_COMMAND.values())
-            span = (record["gave_up"] - timeout_ms, record["gave_up"])
-        else:
-            continue
-        for command in commands:
-            if command:
-                windows.setdefault(command, []).append(span)
-    return windows
-
-
-def panel_replies(soak):
-    """The replies to queries that can only be the panel's, each once: a
-    query sent while a client waited for the same one may be the client's,
-    and the polling cycle sends a query again at its later steps and decodes
-    nothing of the replies."""
-    windows = client_windows(soak)
-    sent_at = {}
-    for reply in soak.replies:
-        command, at = reply["command"], reply["command_at"]
-        if command is None or any(start <= at <= end for start, end in windows.get(command, [])):
-            continue
-        repeat = command in sent_at and at - sent_at[command] < 700
-        sent_at[command] = at
-        if not repeat:
-            yield reply
-
-
 def check_rows_lost(soak, report):
     faults = fault_times(soak)
-    replies = list(panel_replies(soak))
     checked = 0
     for run in soak.passes:
         if not run["rows"]:
             continue
         first, last = run["rows"][0]["at"] + 1000, run["rows"][-1]["at"] - 3000
-        for reply in replies:
-            if not (first <= reply["at"] <= last) or reply["fate"] != "sent":
+        for reply in soak.replies:
+            if not (first <= reply["at"] <= last) or reply["fate"] != "sent" or reply["repeat"]:
                 continue
             column = next((c for c, cmd in COLUMN_COMMAND.items() if cmd == reply["command"]), None)
             if column is None or reply["value"] is None or near(faults, reply["at"] - (FAULT_BEFORE_MS - FAULT_AFTER_MS) / 2,
