@@ -39,13 +39,14 @@ QList<QPointF> offBoxes(const ReadingHistory& history, qint64 from, qint64 to) {
                  << QPointF(double(at), 0);
             off = false;
         };
-        for (size_t k = run.begin; k < run.end; ++k) {
-            const bool readOff = points[k].value == 0.0;
+        const auto [first, last] = runRange(points, run);
+        for (auto p = first; p != last; ++p) {
+            const bool readOff = p->value == 0.0;
             if (readOff && !off) {
                 off = true;
-                since = points[k].msecs;
+                since = p->msecs;
             } else if (!readOff && off) {
-                close(points[k].msecs);
+                close(p->msecs);
             }
         }
         if (off)
